@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the cabinet simulator need.
+# Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too.
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev
+          libjsoncpp-dev libsnmp-dev libboost-dev snmpd snmp perl)
+if [[ "${1:-}" == "--armhf" ]]; then
+  packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # The agent is started by the tests and the simulator, never as a system service.
+  printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d
+  trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,63 @@
+// The stand-in host: the host framework's out-of-line operations, built as a library that tests
+// and tools link and that a plug-in never links (it resolves them from the process at load time).
+//
+// Choices the host framework leaves open, as this stand-in makes them:
+// - Init reads the device's JSON: "agent" (text, a Net-SNMP address such as "udp:127.0.0.1:1161")
+//   becomes peer_address_, "address" (a number 0-255) becomes device_address_. Init returns 0, or
+//   -1 when "address" is present but not a whole number in 0-255 (the address is then left as is).
+// - get_ttime gives 7 bytes: year (16-bit little-endian), month, day, hour, minute, second.
+// - CheckThresholdBool keeps the last state of each signal identifier per device (a signal not yet
+//   reported counts as cleared) and adds one rule_value to rule_values_ when a signal changes
+//   state, so a round's rule list holds its alarm transitions. DoBatchCheckThreshold returns true
+//   when the list is not empty.
+// - SendSP and SaveDeviceHistory keep the records they were given; with a history directory set,
+//   SaveDeviceHistory also appends each record to that directory's file for the device.
+// - InitSetting returns 1; the other host operations return 0 and do nothing.
+// - Every call a device makes into the host is journalled in order with its arguments as text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zrm_socket_device.h"
+
+namespace standin {
+
+struct HostCall {
+  const ZRMVDevice* device;  // null for get_ttime, which names no device
+  std::string name;
+  std::vector<std::string> args;
+};
+
+struct AlarmTransition {
+  unsigned short signal_no;
+  std::string signal_id;
+  std::string signal_name;
+  bool active;
+};
+
+// Told what the host receives; runs on the thread of the device's round, outside the host's locks.
+class HostListener {
+ public:
+  virtual ~HostListener() = default;
+  virtual void OnPublished(ZRMVDevice& /*device*/, const std::string& /*record*/) {}
+  virtual void OnAlarm(ZRMVDevice& /*device*/, const AlarmTransition& /*transition*/) {}
+};
+
+// Calls of one device (and the get_ttime calls, which name none), oldest first.
+std::vector<HostCall> CallsOf(const ZRMVDevice& device);
+void ClearCalls();
+// Records given to SendSP and to SaveDeviceHistory by one device, oldest first.
+std::vector<std::string> PublishedOf(const ZRMVDevice& device);
+std::vector<std::string> HistoryOf(const ZRMVDevice& device);
+
+void SetListener(HostListener* listener);  // null removes it
+// Whether calls and records are kept in memory for CallsOf/PublishedOf/HistoryOf (the default);
+// a long-running host turns this off so its memory stays flat.
+void SetJournalKept(bool kept);
+// Directory whose per-device files receive every stored record; empty keeps history in memory.
+void SetHistoryDirectory(const std::string& directory);
+std::string HistoryFileName(uint32_t device_id);  // "device-<id>.history"
+
+}  // namespace standin
