@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev
-          libjsoncpp-dev libsnmp-dev libboost-dev snmpd snmp perl)
+          libjsoncpp-dev libsnmp-dev libboost-dev snmpd snmp perl locales)
 if [[ "${1:-}" == "--armhf" ]]; then
   packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file)
 fi
@@ -21,4 +21,9 @@ if ((${#missing[@]})); then
   printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d
   trap 'rm -f /usr/sbin/policy-rc.d' EXIT
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# A decimal-comma locale, so the tests can show that value parsing ignores the host's locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi

@@ -1,0 +1,87 @@
+#include "snmp_session.h"
+
+#include <net-snmp/library/large_fd_set.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+
+void EnsureNetSnmpReady() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The library's first session set-up initialises its global tables; doing it once, here,
+    // keeps devices that start together from racing on them.
+    netsnmp_session defaults;
+    snmp_sess_init(&defaults);
+    init_snmp("snmp_qiraoid");
+  });
+}
+
+SnmpSession::SnmpSession(netsnmp_session& settings) : handle_(nullptr) {
+  EnsureNetSnmpReady();
+  handle_ = snmp_sess_open(&settings);
+}
+
+SnmpSession::~SnmpSession() {
+  if (handle_ != nullptr) snmp_sess_close(handle_);
+}
+
+int SnmpSession::OnResponse(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic) {
+  auto* pending = static_cast<Pending*>(magic);
+  pending->done = true;
+  // The library frees its PDU after the callback, so an answer is kept as a copy.
+  if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE) pending->response.reset(snmp_clone_pdu(pdu));
+  return 1;
+}
+
+SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, int stop_fd) {
+  netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GETBULK);
+  request->non_repeaters = 1;
+  request->max_repetitions = 100;
+  snmp_add_null_var(request, name, name_length);
+
+  pending_ = Pending{};
+  if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
+    snmp_free_pdu(request);
+    return {Outcome::kFailed, nullptr};
+  }
+  const Outcome outcome = WaitForOutcome(stop_fd);
+  if (outcome != Outcome::kAnswered) return {outcome, nullptr};
+  if (!pending_.response) return {Outcome::kTimedOut, nullptr};
+  return {Outcome::kAnswered, std::move(pending_.response)};
+}
+
+// The library's own synchronous exchange, with the stop descriptor added to what it waits for.
+// kAnswered here means only that the library has settled the request (answer or time-out).
+SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
+  netsnmp_large_fd_set readable;
+  netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
+  Outcome outcome = Outcome::kAnswered;
+  while (!pending_.done) {
+    int fd_count = 0;
+    int block = 1;
+    struct timeval timeout = {0, 0};
+    NETSNMP_LARGE_FD_ZERO(&readable);
+    snmp_sess_select_info2(handle_, &fd_count, &readable, &timeout, &block);
+    NETSNMP_LARGE_FD_SET(stop_fd, &readable);
+    fd_count = std::max(fd_count, stop_fd + 1);
+    const int ready =
+        netsnmp_large_fd_set_select(fd_count, &readable, nullptr, nullptr, block ? nullptr : &timeout);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) {
+      outcome = Outcome::kFailed;
+      break;
+    }
+    if (NETSNMP_LARGE_FD_ISSET(stop_fd, &readable)) {
+      outcome = Outcome::kStopped;
+      break;
+    }
+    if (ready == 0) {
+      snmp_sess_timeout(handle_);
+    } else {
+      snmp_sess_read2(handle_, &readable);
+    }
+  }
+  netsnmp_large_fd_set_cleanup(&readable);
+  return outcome;
+}

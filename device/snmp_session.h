@@ -1,0 +1,49 @@
+// SnmpSession: one Net-SNMP session of the single-session API (safe with one session per
+// thread), open for the life of the object, and its GETBULK exchange. An exchange waits for
+// the answer, for the session's time-out after its retries, or for a stop descriptor.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+struct PduDeleter {
+  void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
+};
+using PduPtr = std::unique_ptr<netsnmp_pdu, PduDeleter>;
+
+class SnmpSession {
+ public:
+  enum class Outcome { kAnswered, kTimedOut, kStopped, kFailed };  // kFailed: not sent or not waited for
+  struct Exchange {
+    Outcome outcome;
+    PduPtr response;  // set when answered
+  };
+
+  // Opens a session from the template; check is_open(). The template's error fields tell why not.
+  explicit SnmpSession(netsnmp_session& settings);
+  ~SnmpSession();
+  SnmpSession(const SnmpSession&) = delete;
+  SnmpSession& operator=(const SnmpSession&) = delete;
+
+  bool is_open() const { return handle_ != nullptr; }
+  // Sends GETBULK (non-repeaters 1, max-repetitions 100) for one OID and waits for the outcome.
+  Exchange GetBulk(const oid* name, size_t name_length, int stop_fd);
+
+ private:
+  struct Pending {
+    bool done = false;
+    PduPtr response;
+  };
+  static int OnResponse(int operation, netsnmp_session* session, int request_id,
+                        netsnmp_pdu* pdu, void* magic);
+  Outcome WaitForOutcome(int stop_fd);
+
+  void* handle_;
+  Pending pending_;  // lives as long as the session: closing it may still call back
+};
+
+// Sets the Net-SNMP library up once per process, before the first session; safe from any thread.
+void EnsureNetSnmpReady();

@@ -1,0 +1,30 @@
+#include "stop_signal.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
+StopSignal::StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+}
+
+StopSignal::~StopSignal() { close(fd_); }
+
+void StopSignal::Raise() {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    raised_.store(true);
+  }
+  wake_.notify_all();
+  const uint64_t one = 1;
+  // The counter only grows; a full counter is readable already, so a failed write loses nothing.
+  [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
+}
+
+bool StopSignal::WaitFor(std::chrono::milliseconds pause) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return wake_.wait_for(lock, pause, [this] { return raised_.load(); });
+}
