@@ -1,0 +1,201 @@
+// Single walk passes against a scripted agent, for answers a real agent will not give.
+#include <dirent.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "../host/test_device.h"
+#include "fake_agent.h"
+#include "qiraoid_probe.h"
+#include "standin_host.h"
+
+namespace {
+
+using Name = std::vector<uint32_t>;
+
+const Name kRoot = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
+const Name kBeyond = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 1, 1};
+
+Name Column(uint32_t k, Name tail = {}) {
+  Name name = kRoot;
+  name.push_back(k);
+  name.insert(name.end(), tail.begin(), tail.end());
+  return name;
+}
+
+FakeAnswer Bindings(std::vector<FakeBinding> bindings) { return FakeAnswer{0, 0, std::move(bindings)}; }
+
+// Answers the first request with `first`, every later one with `rest`.
+FakeScript FirstThen(std::optional<FakeAnswer> first, std::optional<FakeAnswer> rest) {
+  return [first, rest, asked = 0](const FakeRequest&) mutable { return asked++ == 0 ? first : rest; };
+}
+
+class WalkFaultTest : public ::testing::Test {
+ protected:
+  // A device aimed at the agent, with a short time-out so silence costs milliseconds.
+  void Aim(const FakeAgent& agent) {
+    InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
+    device.session_.timeout = 100 * 1000;
+    device.session_.retries = 0;
+  }
+  // Runs one pass and returns how many rounds it completed.
+  size_t Pass() {
+    const size_t before = standin::PublishedOf(device).size();
+    testing::internal::CaptureStdout();
+    device.do_sample();
+    log = testing::internal::GetCapturedStdout();
+    return standin::PublishedOf(device).size() - before;
+  }
+
+  QiraoidProbe device;
+  std::string log;
+};
+
+TEST_F(WalkFaultTest, SilenceAsksForTheSamePositionAgainUntilAnswered) {
+  const std::map<uint32_t, std::string> table = {{1, "1.5"}, {2, "2.5"}};
+  auto answer_table = TableScript(kRoot, table, FakeBinding::Text(kBeyond, "0"));
+  FakeAgent agent([answer_table, silent = 3](const FakeRequest& request) mutable
+                  -> std::optional<FakeAnswer> {
+    if (request.names.at(0) == Column(1) && silent-- > 0) return std::nullopt;
+    return answer_table(request);
+  });
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  std::vector<Name> asked;
+  for (const auto& request : agent.requests()) asked.push_back(request.names.at(0));
+  EXPECT_EQ(asked, (std::vector<Name>{kRoot, Column(1), Column(1), Column(1), Column(1),
+                                      Column(2)}));
+  EXPECT_EQ(device.Column(1), 1.5f);
+  EXPECT_EQ(device.Column(2), 2.5f);
+  for (const auto& request : agent.requests()) {
+    EXPECT_EQ(request.pdu_type, 0xA5);
+    EXPECT_EQ(request.community, "qondel");
+    EXPECT_EQ(request.non_repeaters, 1);
+    EXPECT_EQ(request.max_repetitions, 100);
+    EXPECT_EQ(request.names.size(), 1u);
+  }
+}
+
+// Answers that cannot be walked on end the pass without a round, after a single request each:
+// asking again at once would only flood the agent.
+TEST_F(WalkFaultTest, FaultyAnswersEndThePassWithoutARound) {
+  const struct {
+    const char* what;
+    FakeAnswer answer;
+  } rows[] = {
+      {"error status", FakeAnswer{5, 1, {FakeBinding::Text(Column(1), "1")}}},
+      {"no bindings", Bindings({})},
+      {"OID repeats the request", Bindings({FakeBinding::Text(kRoot, "1")})},
+      {"OID goes back", Bindings({FakeBinding::Text({1, 3, 6, 1, 2, 1}, "1")})},
+      {"OIDs out of order", Bindings({FakeBinding::Text(Column(5), "5"),
+                                      FakeBinding::Text(Column(4), "4")})},
+  };
+  for (const auto& row : rows) {
+    FakeAgent agent(FirstThen(row.answer, row.answer));
+    Aim(agent);
+    EXPECT_EQ(Pass(), 0u) << row.what;
+    EXPECT_EQ(agent.request_count(), 1u) << row.what;
+  }
+}
+
+TEST_F(WalkFaultTest, EndOfMibViewCompletesTheWalkWithoutStoringIt) {
+  FakeAgent agent(TableScript(kRoot, {{1396, "7"}, {1397, "9.25"}}, FakeBinding::EndOfMibView()));
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  EXPECT_EQ(device.Column(1397), 9.25f);
+  EXPECT_EQ(agent.request_count(), 3u);
+}
+
+TEST_F(WalkFaultTest, AnswerBindingsAreDecodedInOrder) {
+  FakeAgent agent(FirstThen(
+      Bindings({FakeBinding::Text(Column(0), "99"),            // no column 0
+                FakeBinding::Text(Column(7, {0}), "230.5"),    // only the sub-identifier after the root counts
+                FakeBinding::Integer(Column(8), -42),
+                FakeBinding::Counter32(Column(9), 4000000000u),
+                FakeBinding::Gauge32(Column(10), 12),
+                FakeBinding::TimeTicks(Column(11), 360000),
+                FakeBinding::Counter64(Column(12), (1ull << 32) + 5),
+                FakeBinding::Unsigned32(Column(13), 7),
+                FakeBinding::NoSuchInstance(Column(14)),
+                FakeBinding::Text(Column(15), " 12.5V"),
+                FakeBinding::Text(Column(1397), "1"),
+                FakeBinding::Text(Column(1398), "55"),          // beyond the record
+                FakeBinding::Text(kBeyond, "77"),                // ends the walk
+                FakeBinding::Text({1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 2}, "88")}),
+      std::nullopt));
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  const std::map<int, float> expected = {{7, 230.5f}, {8, -42.0f}, {9, 4e9f}, {10, 12.0f},
+                                         {11, 360000.0f}, {12, 4294967301.0f}, {13, 7.0f},
+                                         {14, 0.0f}, {15, 12.5f}, {1397, 1.0f}};
+  for (const auto& [column, value] : expected) EXPECT_EQ(device.Column(column), value) << column;
+  EXPECT_EQ(agent.request_count(), 1u);
+}
+
+TEST_F(WalkFaultTest, NextRequestStartsAfterTheLastBindingOfAnAnswer) {
+  FakeAgent agent(FirstThen(Bindings({FakeBinding::Text(Column(1), "1"),
+                                      FakeBinding::Text(Column(2), "2"),
+                                      FakeBinding::Text(Column(3), "3")}),
+                            Bindings({FakeBinding::Text(kBeyond, "0")})));
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  ASSERT_EQ(agent.request_count(), 2u);
+  EXPECT_EQ(agent.requests()[1].names.at(0), Column(3));
+  EXPECT_EQ(device.Column(3), 3.0f);
+}
+
+TEST_F(WalkFaultTest, PassWithoutAgentAddressOnlyLogs) {
+  InitHostSide(device, 12, R"({"address":4})");
+  EXPECT_EQ(Pass(), 0u);
+  EXPECT_EQ(log, "SNMP_QIRAOID::do_sample\n");
+  EXPECT_EQ(device.root_oid_len_, 11u);
+}
+
+TEST_F(WalkFaultTest, SessionThatCannotOpenIsReportedWithoutARound) {
+  InitHostSide(device, 12, R"({"agent":"udp:127.0.0.1:99999","address":4})");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Pass(), 0u);
+  EXPECT_THAT(testing::internal::GetCapturedStderr(), ::testing::HasSubstr("snmpbulkwalk"));
+}
+
+size_t OpenDescriptors() {
+  size_t count = 0;
+  if (DIR* directory = opendir("/proc/self/fd")) {
+    while (readdir(directory) != nullptr) ++count;
+    closedir(directory);
+  }
+  return count;
+}
+
+// Every pass closes its session and frees its answers (heap leaks show under the sanitizers).
+TEST_F(WalkFaultTest, DescriptorsStayFlatOverManyPasses) {
+  FakeAgent agent(TableScript(kRoot, {{1, "1"}}, FakeBinding::Text(kBeyond, "0")));
+  Aim(agent);
+  Pass();
+  const size_t before = OpenDescriptors();
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 2000; ++i) device.do_sample();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(standin::PublishedOf(device).size(), 2001u);
+}
+
+// Deleting a device whose thread waits on a silent agent returns without waiting for the
+// time-out (10 s, one retry); a hang here is caught by the test's time limit.
+TEST(WalkStop, DeleteWakesAThreadWaitingForAnAnswer) {
+  FakeAgent agent([](const FakeRequest&) { return std::optional<FakeAnswer>(); });
+  auto* device = new QiraoidProbe;
+  InitHostSide(*device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
+  testing::internal::CaptureStdout();
+  device->InitSetting(ParseJson("{}"));
+  while (agent.request_count() == 0) std::this_thread::yield();
+  delete device;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(agent.request_count(), 1u);
+}
+
+}  // namespace
