@@ -1,0 +1,35 @@
+// A cabinet for a test: the cabinet simulator (the real snmpd, community "qondel") on a free
+// loopback port, serving 1.3.6.1.4.1.61333.1.1.A.0.1..1397 for each address A.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Starts the cabinet simulator (real snmpd) in a private temporary directory; stops it when destroyed.
+class CabinetAgent {
+ public:
+  struct Options {
+    std::vector<int> addresses{4};
+    // true: the community sees only the cabinets' tables, so a walk past the last column ends with
+    // endOfMibView; false: it sees everything the agent has.
+    bool restricted_view = true;
+  };
+
+  // Both throw std::runtime_error with the agent's log on failure. (Two constructors, not a default
+  // argument: Options isn't complete inside the class, so "Options options = {}" won't compile.)
+  CabinetAgent();
+  explicit CabinetAgent(Options options);
+  ~CabinetAgent();
+  CabinetAgent(const CabinetAgent&) = delete;
+  CabinetAgent& operator=(const CabinetAgent&) = delete;
+
+  const std::string& address() const { return address_; }  // "udp:127.0.0.1:PORT"
+  // Columns 1..1397 of the cabinet at device_address; throws std::runtime_error if refused.
+  void SetColumns(int device_address, const std::map<int, std::string>& columns);  // seen by the next walk
+  const std::string& directory() const { return directory_; }
+
+ private:
+  std::string directory_;
+  std::string address_;
+};
