@@ -1,0 +1,21 @@
+#include <unistd.h>
+
+#include "commands.h"
+#include "diagnostics.h"
+#include "event_lines.h"
+#include "history_file.h"
+#include "line_output.h"
+
+int DumpHistory(const Options& options) {
+  HistoryFile file(options.dump_file, kRecordBytes);
+  LineOutput out(STDOUT_FILENO);
+  if (options.csv) out.Write(CsvHeader());
+  std::string record;
+  for (int index = 1; file.Next(record); ++index) {
+    const DecodedRecord decoded = DecodeRecord(record);
+    out.Write(options.csv ? CsvRow(decoded) : DumpLine(index, decoded));
+  }
+  if (file.torn_bytes() == 0) return 0;
+  Diagnose(file.TornTailMessage());
+  return 1;
+}

@@ -1,0 +1,97 @@
+#include "event_lines.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int kColumnsInTextRound = 8;
+
+// Quotes UTF-8 text as a JSON string; non-ASCII characters pass through as they are.
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      quoted += escaped;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + '"';
+}
+
+// JSON has no NaN or infinity: those become null.
+std::string JsonNumber(float value) {
+  return std::isfinite(value) ? NumberText(value) : "null";
+}
+
+std::string TextRoundLine(uint32_t device, int round, const DecodedRecord& record) {
+  std::string line = "device " + std::to_string(device) + " round " + std::to_string(round) +
+                     " at " + TimeText(record.time, ' ') + ":";
+  int non_zero = 0;
+  for (std::size_t k = 0; k < record.values.size(); ++k) {
+    if (record.values[k] != 0.0f) ++non_zero;
+    if (k < kColumnsInTextRound) line += " c" + std::to_string(k + 1) + "=" + NumberText(record.values[k]);
+  }
+  return line + " ... (" + std::to_string(record.values.size()) + " values, " +
+         std::to_string(non_zero) + " non-zero)";
+}
+
+std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& record) {
+  std::string line = "{\"event\":\"round\",\"device\":" + std::to_string(device) +
+                     ",\"round\":" + std::to_string(round) + ",\"time\":\"" +
+                     TimeText(record.time, 'T') + "\",\"values\":[";
+  for (std::size_t k = 0; k < record.values.size(); ++k) {
+    if (k > 0) line += ',';
+    line += JsonNumber(record.values[k]);
+  }
+  return line + "]}";
+}
+
+}  // namespace
+
+std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record) {
+  return format == LineFormat::kJson ? JsonRoundLine(device, round, record)
+                                     : TextRoundLine(device, round, record);
+}
+
+std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm) {
+  if (format == LineFormat::kJson) {
+    return "{\"event\":\"alarm\",\"device\":" + std::to_string(device) +
+           ",\"signal\":" + std::to_string(alarm.signal_no) + ",\"id\":" +
+           JsonString(alarm.signal_id) + ",\"name\":" + JsonString(alarm.signal_name) +
+           ",\"active\":" + (alarm.active ? "true" : "false") + "}";
+  }
+  return "device " + std::to_string(device) + " signal " + std::to_string(alarm.signal_no) +
+         (alarm.active ? " raised: " : " cleared: ") + alarm.signal_id + " " + alarm.signal_name;
+}
+
+std::string DumpLine(int index, const DecodedRecord& record) {
+  std::string line = "record " + std::to_string(index) + ": device " +
+                     std::to_string(record.device_id) + " at " + TimeText(record.time, ' ') + ":";
+  for (std::size_t k = 0; k < record.values.size(); ++k) {
+    line += " c" + std::to_string(k + 1) + "=" + NumberText(record.values[k]);
+  }
+  return line;
+}
+
+std::string CsvHeader() {
+  std::string line = "device,time";
+  for (int k = 1; k <= kQiraoidColumns; ++k) line += ",c" + std::to_string(k);
+  return line;
+}
+
+std::string CsvRow(const DecodedRecord& record) {
+  std::string line = std::to_string(record.device_id) + "," + TimeText(record.time, ' ');
+  for (const float value : record.values) {
+    line += ',';
+    if (std::isfinite(value)) line += NumberText(value);
+  }
+  return line;
+}

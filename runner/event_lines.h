@@ -1,0 +1,26 @@
+// The lines the runner prints for what the host receives: rounds, alarm changes and stored
+// records, as readable text or as one JSON object per line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "record_text.h"
+#include "standin_host.h"
+
+enum class LineFormat { kText, kJson };
+
+// Text: the id, round number, time, the first columns and how many are non-zero.
+// JSON: {"event":"round","device":12,"round":1,"time":"...","values":[1397 numbers]}.
+std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record);
+
+// Text: "device 12 signal 82 raised: <id> <name>".
+// JSON: {"event":"alarm","device":12,"signal":82,"id":"...","name":"...","active":true}.
+std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm);
+
+// One stored record with every column: "record 3: device 12 at <time>: c1=... c1397=...".
+std::string DumpLine(int index, const DecodedRecord& record);
+
+// Spreadsheet rows: "device,time,c1,...,c1397"; a value that is not a number is an empty cell.
+std::string CsvHeader();
+std::string CsvRow(const DecodedRecord& record);

@@ -1,0 +1,38 @@
+// One host session: the plug-in loaded, the listener told of what the host receives, and every
+// configured device created and started as the host does it (Init with no controller, then
+// InitSetting, one device after the other). Stopping follows the host's order: the devices are
+// deleted, the provider list released, the library unloaded; the listener is removed last.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plugin_library.h"
+#include "run_config.h"
+#include "standin_host.h"
+
+class HostSession {
+ public:
+  // Throws RunnerError when the plug-in cannot be loaded or a device does not start.
+  HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
+              standin::HostListener& listener);
+  ~HostSession() { Stop(); }
+
+  // The device made for devices[index], until Stop.
+  ZRMSocketDevice& device(std::size_t index) { return *devices_.at(index); }
+  void Stop();
+
+ private:
+  // Sets the listener for the session's lifetime; declared first, so it is removed last.
+  class ListenerRegistration {
+   public:
+    explicit ListenerRegistration(standin::HostListener& listener) { standin::SetListener(&listener); }
+    ~ListenerRegistration() { standin::SetListener(nullptr); }
+  };
+
+  void Start(const DeviceConfig& config);
+
+  ListenerRegistration registration_;
+  PluginLibrary library_;
+  std::vector<ZRMSocketDevice*> devices_;
+};

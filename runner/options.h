@@ -1,0 +1,24 @@
+// The runner's command line: one command and its options.
+#pragma once
+
+#include <optional>
+#include <string>
+
+enum class Command { kHelp, kRun, kReplay, kDump };
+
+struct Options {
+  Command command = Command::kHelp;
+  std::string plugin;
+  std::string config;
+  std::string history;        // run: where to append records; replay: where to read them
+  std::string dump_file;
+  bool json = false;
+  bool csv = false;
+  std::optional<int> rounds;  // run: stop once every device completed this many
+  std::optional<double> timeout_seconds;
+};
+
+// Throws UsageError naming what is wrong.
+Options ParseOptions(int argc, const char* const* argv);
+
+extern const char kUsage[];

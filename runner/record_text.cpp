@@ -1,0 +1,33 @@
+#include "record_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+DecodedRecord DecodeRecord(std::string_view bytes) {
+  // The packed struct is laid out exactly as stored, and this target is little-endian.
+  SNMP_QIRAOID_Data_t raw;
+  std::memcpy(&raw, bytes.data(), sizeof raw);
+  DecodedRecord record;
+  record.device_id = raw.data_id;
+  std::memcpy(record.values.data(), raw.value, sizeof raw.value);
+  record.time = raw.time;
+  return record;
+}
+
+std::string TimeText(const ttime& time, char separator) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u%c%02u:%02u:%02u", unsigned{time.year},
+                unsigned{time.month}, unsigned{time.day}, separator, unsigned{time.hour},
+                unsigned{time.minute}, unsigned{time.second});
+  return text;
+}
+
+std::string NumberText(float value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}

@@ -1,0 +1,127 @@
+#include "run_config.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include <json/reader.h>
+
+#include "runner_error.h"
+
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) throw RunnerError("cannot read configuration " + path + ": " + std::strerror(errno));
+  std::ostringstream text;
+  text << stream.rdbuf();
+  return text.str();
+}
+
+// jsoncpp reports "* Line 3, Column 5\n  Missing ',' ...\n"; this keeps the first error as
+// "line 3, column 5: Missing ',' ...".
+std::string FirstSyntaxError(const std::string& report) {
+  int line = 0;
+  int column = 0;
+  if (std::sscanf(report.c_str(), "* Line %d, Column %d", &line, &column) != 2) return report;
+  std::size_t start = report.find('\n');
+  start = start == std::string::npos ? report.size() : report.find_first_not_of(" \t\n", start);
+  std::size_t end = start == std::string::npos ? std::string::npos : report.find('\n', start);
+  std::string message = start == std::string::npos ? "" : report.substr(start, end - start);
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) +
+         (message.empty() ? "" : ": " + message);
+}
+
+Json::Value ParseJson(const std::string& path, const std::string& text) {
+  Json::CharReaderBuilder builder;
+  Json::CharReaderBuilder::strictMode(&builder.settings_);
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value root;
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+    throw RunnerError("configuration " + path + " is not valid JSON: " + FirstSyntaxError(errors));
+  }
+  return root;
+}
+
+class DeviceChecker {
+ public:
+  DeviceChecker(const std::string& path, AgentUse agent_use) : path_(path), agent_use_(agent_use) {}
+
+  DeviceConfig Check(const Json::Value& device, Json::ArrayIndex index) {
+    where_ = "configuration " + path_ + ": devices[" + std::to_string(index) + "]";
+    if (!device.isObject()) Fail("is not an object");
+    DeviceConfig config;
+    config.id = Id(device["id"]);
+    where_ += " (id " + std::to_string(config.id) + ")";
+    CheckAddress(device["address"]);
+    config.json = device;
+    if (agent_use_ == AgentUse::kRequired) {
+      config.agent = Agent(device["agent"]);
+    } else {
+      config.json.removeMember("agent");
+    }
+    return config;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const { throw RunnerError(where_ + " " + what); }
+
+  uint32_t Id(const Json::Value& id) {
+    if (id.isNull()) Fail("has no \"id\"");
+    if (!id.isIntegral() || id.asLargestInt() < 0 ||
+        id.asLargestInt() > std::numeric_limits<uint32_t>::max()) {
+      Fail("has an \"id\" that is not a whole number in 0-4294967295");
+    }
+    const auto value = static_cast<uint32_t>(id.asLargestUInt());
+    if (!seen_.insert(value).second) Fail("repeats id " + std::to_string(value));
+    return value;
+  }
+
+  void CheckAddress(const Json::Value& address) const {
+    if (address.isNull()) Fail("has no \"address\"");
+    if (!address.isIntegral() || address.asLargestInt() < 0 || address.asLargestInt() > 255) {
+      Fail("has an \"address\" that is not a whole number in 0-255");
+    }
+  }
+
+  std::string Agent(const Json::Value& agent) const {
+    if (agent.isNull()) Fail("has no \"agent\"");
+    if (!agent.isString() || agent.asString().empty()) {
+      Fail("has an \"agent\" that is not a Net-SNMP address such as \"udp:127.0.0.1:1161\"");
+    }
+    return agent.asString();
+  }
+
+  const std::string& path_;
+  AgentUse agent_use_;
+  std::string where_;
+  std::set<uint32_t> seen_;
+};
+
+}  // namespace
+
+std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use) {
+  const Json::Value root = ParseJson(path, ReadWholeFile(path));
+  const Json::Value& devices = root.isObject() ? root["devices"] : Json::Value::nullSingleton();
+  if (!devices.isArray() || devices.empty()) {
+    throw RunnerError("configuration " + path + " has no \"devices\" list: expected {\"devices\": [{...}, ...]}");
+  }
+  DeviceChecker checker(path, agent_use);
+  std::vector<DeviceConfig> configs;
+  for (Json::ArrayIndex index = 0; index < devices.size(); ++index) {
+    configs.push_back(checker.Check(devices[index], index));
+  }
+  return configs;
+}
+
+std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs) {
+  std::vector<uint32_t> ids;
+  for (const auto& config : configs) ids.push_back(config.id);
+  return ids;
+}

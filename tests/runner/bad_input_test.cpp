@@ -1,0 +1,127 @@
+// Bad command lines, plug-ins, configurations and history files: each gets a clear message and a
+// non-zero exit, never a crash, and nothing on standard output.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "event_log.h"
+#include "scratch_dir.h"
+#include "subprocess.h"
+
+namespace {
+
+const std::string kRunner = ZRMHOST_PATH;
+const std::string kGoodDevice = DeviceText(12, "fake:10", 4, 2);
+
+struct BadInput {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;  // written to the scratch directory
+  std::vector<std::string> args;  // after zrmhost; "{dir}", "{plugin}", "{library}" are replaced
+  int exit_code;
+  std::string message;
+};
+
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
+
+std::string Expand(std::string arg, const std::string& dir) {
+  const std::pair<std::string, std::string> names[] = {
+      {"{dir}", dir}, {"{plugin}", FAKE_PLUGIN_PATH}, {"{library}", NOT_A_PLUGIN_PATH}};
+  for (const auto& [name, value] : names) {
+    for (auto at = arg.find(name); at != std::string::npos; at = arg.find(name)) {
+      arg.replace(at, name.size(), value);
+    }
+  }
+  return arg;
+}
+
+class BadInputTest : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputTest, IsReportedWithoutCrashing) {
+  const BadInput& input = GetParam();
+  ScratchDir dir;
+  for (const auto& [name, text] : input.files) dir.Write(name, text);
+  std::vector<std::string> argv = {kRunner};
+  for (const std::string& arg : input.args) argv.push_back(Expand(arg, dir.path()));
+
+  const ProcessResult result = RunProcess(argv);
+  EXPECT_EQ(result.term_signal, 0);
+  EXPECT_EQ(result.exit_code, input.exit_code) << result.err;
+  EXPECT_NE(result.err.find(Expand(input.message, dir.path())), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+}
+
+const std::vector<std::string> kRun = {"run", "--plugin", "{plugin}", "--config", "{dir}/config.json"};
+
+std::vector<std::string> RunWith(std::vector<std::string> extra) {
+  std::vector<std::string> args = kRun;
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+std::vector<std::pair<std::string, std::string>> ConfigOf(std::vector<std::string> devices) {
+  return {{"config.json", ConfigText(devices)}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runner, BadInputTest,
+    ::testing::Values(
+        BadInput{"PluginMissing", ConfigOf({kGoodDevice}),
+                 {"run", "--plugin", "{dir}/absent.so", "--config", "{dir}/config.json"}, 1,
+                 "zrmhost: cannot load plug-in {dir}/absent.so: {dir}/absent.so: cannot open shared "
+                 "object file: No such file or directory"},
+        BadInput{"PluginNotALibrary", ConfigOf({kGoodDevice}),
+                 {"run", "--plugin", "{dir}/config.json", "--config", "{dir}/config.json"}, 1,
+                 "invalid ELF header"},
+        BadInput{"LibraryWithoutProviders", ConfigOf({kGoodDevice}),
+                 {"run", "--plugin", "{library}", "--config", "{dir}/config.json"}, 1,
+                 "zrmhost: {library} is not a device plug-in: it has no get_providers"},
+        BadInput{"ConfigMissing", {}, kRun, 1, "cannot read configuration {dir}/config.json"},
+        BadInput{"ConfigNotJson", {{"config.json", "{\"devices\": [\n  {\"id\" 12}]}"}}, kRun, 1,
+                 "configuration {dir}/config.json is not valid JSON: line 2, column 9: "},
+        BadInput{"ConfigWithoutDevices", {{"config.json", "{\"devices\": []}"}}, kRun, 1,
+                 "has no \"devices\" list"},
+        BadInput{"DeviceWithoutId", ConfigOf({kGoodDevice, "{\"agent\": \"fake:10\", \"address\": 4}"}),
+                 kRun, 1, "configuration {dir}/config.json: devices[1] has no \"id\""},
+        BadInput{"DeviceWithoutAddress", ConfigOf({"{\"id\": 12, \"agent\": \"fake:10\"}"}), kRun, 1,
+                 "devices[0] (id 12) has no \"address\""},
+        BadInput{"AddressOutOfRange", ConfigOf({DeviceText(12, "fake:10", 256, 2)}), kRun, 1,
+                 "devices[0] (id 12) has an \"address\" that is not a whole number in 0-255"},
+        BadInput{"DeviceWithoutAgent", ConfigOf({DeviceText(12, "", 4, 2)}), kRun, 1,
+                 "devices[0] (id 12) has no \"agent\""},
+        BadInput{"DuplicateIds", ConfigOf({kGoodDevice, DeviceText(12, "fake:10", 5, 2)}), kRun, 1,
+                 "devices[1] repeats id 12"},
+        BadInput{"ReplayWithoutHistory", ConfigOf({kGoodDevice}),
+                 {"replay", "--plugin", "{plugin}", "--config", "{dir}/config.json", "--history",
+                  "{dir}/none"},
+                 1, "cannot read history file {dir}/none/device-12.history: No such file or directory"},
+        BadInput{"DumpMissingFile", {}, {"dump", "{dir}/device-1.history"}, 1,
+                 "cannot read history file {dir}/device-1.history"},
+        BadInput{"NoCommand", {}, {}, 2, "zrmhost: no command given"},
+        BadInput{"UnknownCommand", {}, {"walk"}, 2, "zrmhost: unknown command \"walk\""},
+        BadInput{"RunWithoutPlugin", {}, {"run", "--config", "x.json"}, 2,
+                 "zrmhost run needs --plugin PATH"},
+        BadInput{"ReplayWithoutHistoryOption", {}, {"replay", "--plugin", "p.so", "--config", "x.json"},
+                 2, "zrmhost replay needs --history DIR"},
+        BadInput{"ZeroRounds", {}, RunWith({"--rounds", "0"}), 2,
+                 "--rounds wants a whole number of at least 1, not \"0\""},
+        BadInput{"TimeoutNotANumber", {}, RunWith({"--timeout=soon"}), 2,
+                 "--timeout wants a number of seconds above 0, not \"soon\""},
+        BadInput{"SwitchWithValue", {}, RunWith({"--json=yes"}), 2, "--json takes no value"},
+        BadInput{"OptionOfAnotherCommand", {}, {"dump", "f.history", "--rounds", "1"}, 2,
+                 "zrmhost dump does not take \"--rounds\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
+  const ProcessResult result = RunProcess({kRunner, "--help"});
+  EXPECT_EQ(result.exit_code, 0);
+  for (const char* usage :
+       {"zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]",
+        "zrmhost replay --plugin PATH --config FILE --history DIR [--json]",
+        "zrmhost dump FILE [--csv]"}) {
+    EXPECT_NE(result.out.find(usage), std::string::npos) << usage;
+  }
+}
+
+}  // namespace
