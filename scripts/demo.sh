@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in and the runner, starts the cabinet simulator, runs the
+# plug-in in mode 2 for four rounds while the simulator raises and clears the surge-protector
+# alarm (signal 82), and stops everything it started.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
+
+state=$(mktemp -d /tmp/qiraoid-demo.XXXXXX)
+scenario_pid=""
+cleanup() {
+  [[ -n "$scenario_pid" ]] && kill "$scenario_pid" 2>/dev/null && wait "$scenario_pid" 2>/dev/null
+  cabinet/cabinet stop --dir "$state/cabinet" >/dev/null 2>&1 || true
+  rm -rf "$state"
+}
+trap cleanup EXIT
+
+ready=$(cabinet/cabinet start --dir "$state/cabinet" --address 4)
+echo "$ready"
+agent=$(grep -o 'udp:127\.0\.0\.1:[0-9]*' <<<"$ready")
+
+cat >"$state/config.json" <<JSON
+{"devices": [{"id": 12, "agent": "$agent", "address": 4, "appSetting": {"b_mode": "2"}}]}
+JSON
+
+# Raised after the first round, cleared after the second: rounds come 5 s after each walk.
+(sleep 2 && cabinet/cabinet scenario surge --dir "$state/cabinet" --interval 6 >/dev/null) &
+scenario_pid=$!
+
+build/native/runner/zrmhost run --plugin build/native/plugin/snmp_qiraoid.so \
+  --config "$state/config.json" --rounds 4 --timeout 30 2>"$state/plugin.log"
+echo "(the plug-in wrote $(wc -l <"$state/plugin.log") log lines to standard error)"
