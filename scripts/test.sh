@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, then builds and runs the whole suite natively,
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer, and for armhf
+# under emulation.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,3 +19,7 @@ run_suite() {  # name, extra cmake arguments...
 run_suite native
 run_suite asan-ubsan -DSANITIZE=address,undefined
 run_suite tsan -DSANITIZE=thread
+
+# The controller's architecture: cross-built and run under qemu-arm.
+echo "=== armhf ==="
+scripts/test-armhf.sh

@@ -1,0 +1,18 @@
+# The Debian package an integrator copies to a controller: the plug-in alone, for the
+# architecture it was built for (`cpack` in a build tree; armhf from the cross build).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME snmp-qiraoid)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Host plug-in polling dual-input power-distribution cabinets over SNMP")
+set(CPACK_PACKAGE_CONTACT "snmp_qiraoid maintainers <root@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL plugin)
+set(CPACK_DEBIAN_PLUGIN_PACKAGE_NAME snmp-qiraoid)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsnmp40, libjsoncpp25, libstdc++6 (>= 12)")
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
+endif()
+include(CPack)
