@@ -10,10 +10,10 @@ void EnsureNetSnmpReady() {
   static std::once_flag once;
   std::call_once(once, [] {
     // The library's first session set-up initialises its global tables; doing it once, here,
-    // keeps devices that start together from racing on them.
+    // keeps devices that start together from racing on them. No configuration or MIB files are
+    // read: the host's process may have set the library up already, and a device needs neither.
     netsnmp_session defaults;
     snmp_sess_init(&defaults);
-    init_snmp("snmp_qiraoid");
   });
 }
 
