@@ -246,17 +246,22 @@ case_stop() {
   expect_eq "processes after the restart's stop" "" "$(processes_of "$work/c")"
 }
 
-# Bad invocations: a message saying what is wrong, a non-zero exit, nothing left behind.
-case_errors() {
-  printf '4.1 230\nnonsense here\n' >"$work/bad-values"
-  local case code message args out status
+# Reads lines of EXIT|MESSAGE|ARGUMENTS and checks each invocation's exit code and message.
+expect_refusals() {
+  local code message args out status
   while IFS='|' read -r code message args; do
     status=0
     # shellcheck disable=SC2086  # the arguments are words on purpose
     out=$(cabinet $args 2>&1) || status=$?
     expect_eq "exit of '$args'" "$code" "$status"
     [[ $out == *"$message"* ]] || fail "'$args' said: $out"
-  done <<EOF
+  done
+}
+
+# Bad invocations: a message saying what is wrong, a non-zero exit, nothing left behind.
+case_errors() {
+  printf '4.1 230\nnonsense here\n' >"$work/bad-values"
+  expect_refusals <<EOF
 2|unknown command 'launch'|launch --dir $work/x
 2|start needs --dir DIR|start
 2|--port needs a value|start --dir $work/x --port
@@ -274,13 +279,7 @@ EOF
   [[ ! -e $work/x ]] || fail "a refused start left $work/x behind"
 
   start "$work/c"
-  while IFS='|' read -r code message args; do
-    status=0
-    # shellcheck disable=SC2086
-    out=$(cabinet $args 2>&1) || status=$?
-    expect_eq "exit of '$args'" "$code" "$status"
-    [[ $out == *"$message"* ]] || fail "'$args' said: $out"
-  done <<EOF
+  expect_refusals <<EOF
 2|bad column '0'|set --dir $work/c 0=1
 2|bad column '1398'|set --dir $work/c 1398=1
 2|bad column 'x'|set --dir $work/c x=1
