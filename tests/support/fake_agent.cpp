@@ -176,6 +176,11 @@ size_t FakeAgent::request_count() const {
   return requests_.size();
 }
 
+void FakeAgent::ForgetRequests() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.clear();
+}
+
 void FakeAgent::Serve() {
   std::string buffer(65536, '\0');
   for (;;) {

@@ -90,6 +90,7 @@ class FakeAgent {
   uint16_t port() const { return port_; }
   std::vector<FakeRequest> requests() const;  // every request received, in order (thread-safe)
   size_t request_count() const;
+  void ForgetRequests();  // so a long run's log does not count as the client's memory
 
  private:
   void Serve();
