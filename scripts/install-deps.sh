@@ -3,7 +3,7 @@
 # Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev
+packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libjsoncpp-dev libsnmp-dev libboost-dev snmpd snmp perl locales procps)
 if [[ "${1:-}" == "--armhf" ]]; then
   packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file)
