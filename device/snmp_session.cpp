@@ -1,7 +1,5 @@
 #include "snmp_session.h"
 
-#include <net-snmp/library/large_fd_set.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
@@ -19,11 +17,13 @@ void EnsureNetSnmpReady() {
 
 SnmpSession::SnmpSession(netsnmp_session& settings) : handle_(nullptr) {
   EnsureNetSnmpReady();
+  netsnmp_large_fd_set_init(&readable_, FD_SETSIZE);
   handle_ = snmp_sess_open(&settings);
 }
 
 SnmpSession::~SnmpSession() {
   if (handle_ != nullptr) snmp_sess_close(handle_);
+  netsnmp_large_fd_set_cleanup(&readable_);
 }
 
 int SnmpSession::OnResponse(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic) {
@@ -54,34 +54,24 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
 // The library's own synchronous exchange, with the stop descriptor added to what it waits for.
 // kAnswered here means only that the library has settled the request (answer or time-out).
 SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
-  netsnmp_large_fd_set readable;
-  netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
-  Outcome outcome = Outcome::kAnswered;
   while (!pending_.done) {
     int fd_count = 0;
     int block = 1;
     struct timeval timeout = {0, 0};
-    NETSNMP_LARGE_FD_ZERO(&readable);
-    snmp_sess_select_info2(handle_, &fd_count, &readable, &timeout, &block);
-    NETSNMP_LARGE_FD_SET(stop_fd, &readable);
+    NETSNMP_LARGE_FD_ZERO(&readable_);
+    snmp_sess_select_info2(handle_, &fd_count, &readable_, &timeout, &block);
+    NETSNMP_LARGE_FD_SET(stop_fd, &readable_);
     fd_count = std::max(fd_count, stop_fd + 1);
     const int ready =
-        netsnmp_large_fd_set_select(fd_count, &readable, nullptr, nullptr, block ? nullptr : &timeout);
+        netsnmp_large_fd_set_select(fd_count, &readable_, nullptr, nullptr, block ? nullptr : &timeout);
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
-      outcome = Outcome::kFailed;
-      break;
-    }
-    if (NETSNMP_LARGE_FD_ISSET(stop_fd, &readable)) {
-      outcome = Outcome::kStopped;
-      break;
-    }
+    if (ready < 0) return Outcome::kFailed;
+    if (NETSNMP_LARGE_FD_ISSET(stop_fd, &readable_)) return Outcome::kStopped;
     if (ready == 0) {
       snmp_sess_timeout(handle_);
     } else {
-      snmp_sess_read2(handle_, &readable);
+      snmp_sess_read2(handle_, &readable_);
     }
   }
-  netsnmp_large_fd_set_cleanup(&readable);
-  return outcome;
+  return Outcome::kAnswered;
 }

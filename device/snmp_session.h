@@ -8,6 +8,7 @@
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/library/large_fd_set.h>
 
 struct PduDeleter {
   void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
@@ -43,6 +44,7 @@ class SnmpSession {
 
   void* handle_;
   Pending pending_;  // lives as long as the session: closing it may still call back
+  netsnmp_large_fd_set readable_;  // reused by every exchange
 };
 
 // Sets the Net-SNMP library up once per process, before the first session; safe from any thread.
