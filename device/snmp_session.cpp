@@ -26,12 +26,42 @@ SnmpSession::~SnmpSession() {
   netsnmp_large_fd_set_cleanup(&readable_);
 }
 
-int SnmpSession::OnResponse(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic) {
+int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request_id,
+                            netsnmp_pdu* pdu, void* magic) {
   auto* pending = static_cast<Pending*>(magic);
-  pending->done = true;
-  // The library frees its PDU after the callback, so an answer is kept as a copy.
-  if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE) pending->response.reset(snmp_clone_pdu(pdu));
-  return 1;
+  if (request_id != pending->request_id || pending->outcome) return 1;  // an earlier exchange's
+  switch (operation) {
+    case NETSNMP_CALLBACK_OP_RESEND:
+      return 1;  // the library retransmitting the same request: still waiting
+    case NETSNMP_CALLBACK_OP_SEC_ERROR:
+      // In v1/v2c only a Report in answer causes this; the library offers it as received next.
+      if (session->version != SNMP_VERSION_3) return 1;
+      pending->outcome = Outcome::kFailed;
+      return 1;
+    case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
+      // 0 leaves the request open, so a datagram that is not our answer is as if never received.
+      if (!IsOurAnswer(*session, *pdu)) return 0;
+      // The library frees its PDU after the callback, so an answer is kept as a copy.
+      pending->response.reset(snmp_clone_pdu(pdu));
+      pending->outcome = pending->response ? Outcome::kAnswered : Outcome::kFailed;
+      return 1;
+    case NETSNMP_CALLBACK_OP_TIMED_OUT:
+      pending->outcome = Outcome::kTimedOut;
+      return 1;
+    default:
+      pending->outcome = Outcome::kFailed;
+      return 1;
+  }
+}
+
+// The library has already matched the request id. A v1/v2c answer must also be a Response in our
+// version with our community. Its source address is not checked: an agent on a host with several
+// addresses may answer from another one than it was asked on.
+bool SnmpSession::IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu) {
+  if (pdu.command != SNMP_MSG_RESPONSE || pdu.version != session.version) return false;
+  if (session.version == SNMP_VERSION_3) return true;  // the library verifies v3 messages itself
+  return pdu.community_len == session.community_len &&
+         std::equal(pdu.community, pdu.community + pdu.community_len, session.community);
 }
 
 SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, int stop_fd) {
@@ -40,21 +70,18 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
   request->max_repetitions = 100;
   snmp_add_null_var(request, name, name_length);
 
-  pending_ = Pending{};
+  pending_ = Pending{request->reqid, std::nullopt, nullptr};
   if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
     snmp_free_pdu(request);
     return {Outcome::kFailed, nullptr};
   }
   const Outcome outcome = WaitForOutcome(stop_fd);
-  if (outcome != Outcome::kAnswered) return {outcome, nullptr};
-  if (!pending_.response) return {Outcome::kTimedOut, nullptr};
-  return {Outcome::kAnswered, std::move(pending_.response)};
+  return {outcome, std::move(pending_.response)};
 }
 
 // The library's own synchronous exchange, with the stop descriptor added to what it waits for.
-// kAnswered here means only that the library has settled the request (answer or time-out).
 SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
-  while (!pending_.done) {
+  while (!pending_.outcome) {
     int fd_count = 0;
     int block = 1;
     struct timeval timeout = {0, 0};
@@ -73,5 +100,5 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
       snmp_sess_read2(handle_, &readable_);
     }
   }
-  return Outcome::kAnswered;
+  return *pending_.outcome;
 }

@@ -1,10 +1,12 @@
 // SnmpSession: one Net-SNMP session of the single-session API (safe with one session per
-// thread), open for the life of the object, and its GETBULK exchange. An exchange waits for
-// the answer, for the session's time-out after its retries, or for a stop descriptor.
+// thread), open for the life of the object, and its GETBULK exchange. An exchange keeps one
+// request outstanding, retransmitted by the library as the session's retries say, and is settled
+// only by our answer, by the time-out after the last retry, or by the stop descriptor.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -35,11 +37,13 @@ class SnmpSession {
 
  private:
   struct Pending {
-    bool done = false;
+    long request_id = 0;  // the callbacks of any other request are ignored
+    std::optional<Outcome> outcome;  // set once the request is settled
     PduPtr response;
   };
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
+  static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
   Outcome WaitForOutcome(int stop_fd);
 
   void* handle_;
