@@ -10,6 +10,14 @@ double ParseNumberText(const std::string& text) {
   return strtod_l(text.c_str(), nullptr, c_locale);
 }
 
+namespace {
+
+uint64_t Unsigned64(const struct counter64& big) {
+  return (static_cast<uint64_t>(big.high & 0xffffffffu) << 32) | (big.low & 0xffffffffu);
+}
+
+}  // namespace
+
 float ColumnValue(const netsnmp_variable_list& variable) {
   switch (variable.type) {
     case ASN_INTEGER:
@@ -19,10 +27,16 @@ float ColumnValue(const netsnmp_variable_list& variable) {
     case ASN_TIMETICKS:
     case ASN_UINTEGER:
       return static_cast<float>(static_cast<uint32_t>(*variable.val.integer));
-    case ASN_COUNTER64: {
-      const struct counter64& big = *variable.val.counter64;
-      return static_cast<float>((static_cast<uint64_t>(big.high) << 32) | (big.low & 0xffffffffu));
-    }
+    case ASN_COUNTER64:
+    case ASN_OPAQUE_COUNTER64:
+    case ASN_OPAQUE_U64:
+      return static_cast<float>(Unsigned64(*variable.val.counter64));
+    case ASN_OPAQUE_I64:  // two's complement in the same two halves
+      return static_cast<float>(static_cast<int64_t>(Unsigned64(*variable.val.counter64)));
+    case ASN_OPAQUE_FLOAT:
+      return *variable.val.floatVal;
+    case ASN_OPAQUE_DOUBLE:
+      return static_cast<float>(*variable.val.doubleVal);
     default:
       if (variable.val.string == nullptr) return 0.0f;
       return static_cast<float>(ParseNumberText(

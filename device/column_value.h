@@ -6,7 +6,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-// Numeric types are taken by their value; every other value is its bytes read as number text.
+// Numeric types, Opaque-wrapped numbers included, are taken by their value; every other value is
+// its bytes read as number text.
 float ColumnValue(const netsnmp_variable_list& variable);
 
 // Reads number text by atof's rules (leading blanks, longest numeric prefix, 0.0 without one),
