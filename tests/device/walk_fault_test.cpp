@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -38,10 +39,10 @@ FakeScript FirstThen(std::optional<FakeAnswer> first, std::optional<FakeAnswer> 
 class WalkFaultTest : public ::testing::Test {
  protected:
   // A device aimed at the agent, with a short time-out so silence costs milliseconds.
-  void Aim(const FakeAgent& agent) {
+  void Aim(const FakeAgent& agent, int retries = 0) {
     InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
     device.session_.timeout = 100 * 1000;
-    device.session_.retries = 0;
+    device.session_.retries = retries;
   }
   // Runs one pass and returns how many rounds it completed.
   size_t Pass() {
@@ -78,6 +79,62 @@ TEST_F(WalkFaultTest, SilenceAsksForTheSamePositionAgainUntilAnswered) {
     EXPECT_EQ(request.non_repeaters, 1);
     EXPECT_EQ(request.max_repetitions, 100);
     EXPECT_EQ(request.names.size(), 1u);
+  }
+}
+
+std::vector<FakeRequest> RequestsFor(const FakeAgent& agent, const Name& name) {
+  std::vector<FakeRequest> found;
+  for (const auto& request : agent.requests()) {
+    if (request.names.at(0) == name) found.push_back(request);
+  }
+  return found;
+}
+
+// With one retry, each time-out costs the original request and the library's one retransmission of
+// it (the same request-id); only then is the position asked again, in a new request.
+TEST_F(WalkFaultTest, EachRequestIsRetransmittedAsTheSessionSaysBeforeTheNextOne) {
+  auto answer_table = TableScript(kRoot, {{1, "1.5"}}, FakeBinding::Text(kBeyond, "0"));
+  FakeAgent agent([answer_table, silent = 3](const FakeRequest& request) mutable
+                  -> std::optional<FakeAnswer> {
+    if (request.names.at(0) == Column(1) && silent-- > 0) return std::nullopt;
+    return answer_table(request);
+  });
+  Aim(agent, 1);
+  EXPECT_EQ(Pass(), 1u);
+  const std::vector<FakeRequest> asked = RequestsFor(agent, Column(1));
+  ASSERT_EQ(asked.size(), 4u);
+  EXPECT_EQ(asked[0].request_id, asked[1].request_id);
+  EXPECT_NE(asked[1].request_id, asked[2].request_id);
+  EXPECT_EQ(asked[2].request_id, asked[3].request_id);
+  EXPECT_EQ(device.Column(1), 1.5f);
+}
+
+// A datagram that is not the answer to our request is dropped unseen: the exchange goes on waiting
+// and takes the answer to the library's retransmission.
+TEST_F(WalkFaultTest, AnswersThatAreNotOursAreNeverStored) {
+  FakeAnswer evil = Bindings({FakeBinding::Text(Column(1), "666")});
+  evil.community = "evil";
+  FakeAnswer report = Bindings({FakeBinding::Text(Column(1), "666")});
+  report.pdu_type = 0xA8;
+  FakeAnswer stale = Bindings({FakeBinding::Text(Column(1), "666")});
+  stale.request_id_shift = -1;
+  const struct {
+    const char* what;
+    FakeAnswer answer;
+  } rows[] = {{"another community", evil}, {"a Report", report}, {"a stale request-id", stale}};
+  for (const auto& row : rows) {
+    auto answer_table = TableScript(kRoot, {{1, "1.5"}}, FakeBinding::Text(kBeyond, "0"));
+    FakeAgent agent([&row, answer_table, hostile = true](const FakeRequest& request) mutable
+                    -> std::optional<FakeAnswer> {
+      if (request.names.at(0) == kRoot && std::exchange(hostile, false)) return row.answer;
+      return answer_table(request);
+    });
+    Aim(agent, 1);
+    EXPECT_EQ(Pass(), 1u) << row.what;
+    EXPECT_EQ(device.Column(1), 1.5f) << row.what;
+    const std::vector<FakeRequest> asked = RequestsFor(agent, kRoot);
+    ASSERT_EQ(asked.size(), 2u) << row.what;
+    EXPECT_EQ(asked[0].request_id, asked[1].request_id) << row.what;
   }
 }
 
@@ -123,6 +180,10 @@ TEST_F(WalkFaultTest, AnswerBindingsAreDecodedInOrder) {
                 FakeBinding::Unsigned32(Column(13), 7),
                 FakeBinding::NoSuchInstance(Column(14)),
                 FakeBinding::Text(Column(15), " 12.5V"),
+                FakeBinding::OpaqueFloat(Column(16), 1.5f),
+                FakeBinding::OpaqueDouble(Column(17), -2.25),
+                FakeBinding::OpaqueI64(Column(18), -5000000000),
+                FakeBinding::OpaqueU64(Column(19), 1ull << 40),
                 FakeBinding::Text(Column(1397), "1"),
                 FakeBinding::Text(Column(1398), "55"),          // beyond the record
                 FakeBinding::Text(kBeyond, "77"),                // ends the walk
@@ -132,7 +193,8 @@ TEST_F(WalkFaultTest, AnswerBindingsAreDecodedInOrder) {
   EXPECT_EQ(Pass(), 1u);
   const std::map<int, float> expected = {{7, 230.5f}, {8, -42.0f}, {9, 4e9f}, {10, 12.0f},
                                          {11, 360000.0f}, {12, 4294967301.0f}, {13, 7.0f},
-                                         {14, 0.0f}, {15, 12.5f}, {1397, 1.0f}};
+                                         {14, 0.0f}, {15, 12.5f}, {16, 1.5f}, {17, -2.25f},
+                                         {18, -5e9f}, {19, 1099511627776.0f}, {1397, 1.0f}};
   for (const auto& [column, value] : expected) EXPECT_EQ(device.Column(column), value) << column;
   EXPECT_EQ(agent.request_count(), 1u);
 }

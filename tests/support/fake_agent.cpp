@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <cerrno>
 #include <exception>
 #include <iostream>
@@ -33,6 +35,14 @@ FakeBinding MakeNumber(std::vector<uint32_t> name, FakeBinding::Kind kind, uint6
   return b;
 }
 
+// IEEE 754 bytes in network order, as Opaque floats and doubles carry them.
+template <typename Real>
+std::string BigEndian(Real value) {
+  unsigned char bytes[sizeof value];
+  std::memcpy(bytes, &value, sizeof value);
+  return std::string(std::rbegin(bytes), std::rend(bytes));
+}
+
 std::string EncodeValue(const FakeBinding& b) {
   using Kind = FakeBinding::Kind;
   switch (b.kind) {
@@ -47,6 +57,10 @@ std::string EncodeValue(const FakeBinding& b) {
     case Kind::kEndOfMibView: return ber::Encode(ber::kEndOfMibView, {});
     case Kind::kNoSuchObject: return ber::Encode(ber::kNoSuchObject, {});
     case Kind::kNoSuchInstance: return ber::Encode(ber::kNoSuchInstance, {});
+    case Kind::kOpaqueFloat: return ber::EncodeOpaque(ber::kOpaqueFloat, BigEndian(static_cast<float>(b.real)));
+    case Kind::kOpaqueDouble: return ber::EncodeOpaque(ber::kOpaqueDouble, BigEndian(b.real));
+    case Kind::kOpaqueI64: return ber::EncodeOpaque(ber::kOpaqueI64, ber::IntegerContents(b.integer));
+    case Kind::kOpaqueU64: return ber::EncodeOpaque(ber::kOpaqueU64, ber::UnsignedContents(b.number));
   }
   return ber::Encode(ber::kNull, {});
 }
@@ -90,10 +104,12 @@ std::string EncodeResponse(const FakeRequest& request, const FakeAnswer& answer)
   for (const FakeBinding& b : answer.bindings) {
     bindings += ber::Encode(ber::kSequence, ber::EncodeOid(b.name) + EncodeValue(b));
   }
-  const std::string pdu = ber::EncodeInteger(request.request_id) + ber::EncodeInteger(answer.error_status) +
-                          ber::EncodeInteger(answer.error_index) + ber::Encode(ber::kSequence, bindings);
-  return ber::Encode(ber::kSequence, ber::EncodeInteger(1) + ber::Encode(ber::kOctetString, request.community) +
-                                         ber::Encode(ber::kResponse, pdu));
+  const std::string pdu = ber::EncodeInteger(request.request_id + answer.request_id_shift) +
+                          ber::EncodeInteger(answer.error_status) + ber::EncodeInteger(answer.error_index) +
+                          ber::Encode(ber::kSequence, bindings);
+  return ber::Encode(ber::kSequence, ber::EncodeInteger(1) +
+                                         ber::Encode(ber::kOctetString, answer.community.value_or(request.community)) +
+                                         ber::Encode(answer.pdu_type, pdu));
 }
 
 [[noreturn]] void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
@@ -130,6 +146,24 @@ FakeBinding FakeBinding::EndOfMibView(std::vector<uint32_t> name) { return Make(
 FakeBinding FakeBinding::NoSuchObject(std::vector<uint32_t> name) { return Make(std::move(name), Kind::kNoSuchObject); }
 FakeBinding FakeBinding::NoSuchInstance(std::vector<uint32_t> name) {
   return Make(std::move(name), Kind::kNoSuchInstance);
+}
+FakeBinding FakeBinding::OpaqueFloat(std::vector<uint32_t> name, float value) {
+  FakeBinding b = Make(std::move(name), Kind::kOpaqueFloat);
+  b.real = value;
+  return b;
+}
+FakeBinding FakeBinding::OpaqueDouble(std::vector<uint32_t> name, double value) {
+  FakeBinding b = Make(std::move(name), Kind::kOpaqueDouble);
+  b.real = value;
+  return b;
+}
+FakeBinding FakeBinding::OpaqueI64(std::vector<uint32_t> name, int64_t value) {
+  FakeBinding b = Make(std::move(name), Kind::kOpaqueI64);
+  b.integer = value;
+  return b;
+}
+FakeBinding FakeBinding::OpaqueU64(std::vector<uint32_t> name, uint64_t value) {
+  return MakeNumber(std::move(name), Kind::kOpaqueU64, value);
 }
 
 FakeAgent::FakeAgent(FakeScript script) : script_(std::move(script)) {

@@ -32,13 +32,18 @@ struct FakeBinding {
     kNull,
     kEndOfMibView,
     kNoSuchObject,
-    kNoSuchInstance
+    kNoSuchInstance,
+    kOpaqueFloat,
+    kOpaqueDouble,
+    kOpaqueI64,
+    kOpaqueU64
   };
   std::vector<uint32_t> name;  // OID sub-identifiers
   Kind kind = Kind::kOctetString;
   std::string text;  // for kOctetString (raw bytes)
-  int64_t integer = 0;  // for kInteger (signed 32-bit range)
-  uint64_t number = 0;  // for the unsigned kinds and kCounter64
+  int64_t integer = 0;  // for kInteger (signed 32-bit range) and kOpaqueI64
+  uint64_t number = 0;  // for the unsigned kinds, kCounter64 and kOpaqueU64
+  double real = 0.0;  // for kOpaqueFloat and kOpaqueDouble
   // Values are sent as given, not clamped to their type's range, so a test can also send
   // an out-of-range one.
 
@@ -53,6 +58,10 @@ struct FakeBinding {
   static FakeBinding EndOfMibView(std::vector<uint32_t> name = {});
   static FakeBinding NoSuchObject(std::vector<uint32_t> name = {});
   static FakeBinding NoSuchInstance(std::vector<uint32_t> name = {});
+  static FakeBinding OpaqueFloat(std::vector<uint32_t> name, float value);
+  static FakeBinding OpaqueDouble(std::vector<uint32_t> name, double value);
+  static FakeBinding OpaqueI64(std::vector<uint32_t> name, int64_t value);
+  static FakeBinding OpaqueU64(std::vector<uint32_t> name, uint64_t value);
 };
 
 struct FakeRequest {
@@ -70,6 +79,10 @@ struct FakeAnswer {
   int error_status = 0;
   int error_index = 0;
   std::vector<FakeBinding> bindings;
+  // What a hostile or confused responder changes; by default the answer matches the request.
+  std::optional<std::string> community = std::nullopt;  // instead of the request's
+  uint8_t pdu_type = 0xA2;  // Response; 0xA8 is a Report
+  int64_t request_id_shift = 0;  // added to the request's request-id
 };
 
 // Decides the answer to each request; std::nullopt keeps the agent silent for that request.
@@ -77,7 +90,8 @@ struct FakeAnswer {
 using FakeScript = std::function<std::optional<FakeAnswer>(const FakeRequest&)>;
 
 // A UDP SNMP v2c responder on 127.0.0.1 with an ephemeral port, serving from its own thread
-// until destroyed. Answers carry version 1 and the request's request-id and community;
+// until destroyed. Answers carry version 1 and, unless the script says otherwise, the request's
+// request-id and community;
 // datagrams that are not SNMP messages are dropped unrecorded.
 class FakeAgent {
  public:

@@ -31,7 +31,7 @@ std::string Encode(uint8_t tag, std::string_view contents) {
   return out;
 }
 
-std::string EncodeInteger(int64_t value, uint8_t tag) {
+std::string IntegerContents(int64_t value) {
   // Shortest two's complement: drop a leading byte while the next one's top bit repeats it.
   std::string bytes;
   for (int shift = 56; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((static_cast<uint64_t>(value) >> shift) & 0xFF));
@@ -42,14 +42,25 @@ std::string EncodeInteger(int64_t value, uint8_t tag) {
     if (!((b == 0x00 && next_top == 0) || (b == 0xFF && next_top != 0))) break;
     ++skip;
   }
-  return Encode(tag, std::string_view(bytes).substr(skip));
+  return bytes.substr(skip);
 }
 
-std::string EncodeUnsigned(uint8_t tag, uint64_t value) {
+std::string UnsignedContents(uint64_t value) {
   std::string bytes;
   for (uint64_t rest = value; rest != 0; rest >>= 8) bytes.insert(bytes.begin(), static_cast<char>(rest & 0xFF));
   if (bytes.empty() || (static_cast<uint8_t>(bytes[0]) & 0x80) != 0) bytes.insert(bytes.begin(), '\0');
-  return Encode(tag, bytes);
+  return bytes;
+}
+
+std::string EncodeInteger(int64_t value, uint8_t tag) { return Encode(tag, IntegerContents(value)); }
+
+std::string EncodeUnsigned(uint8_t tag, uint64_t value) { return Encode(tag, UnsignedContents(value)); }
+
+std::string EncodeOpaque(uint8_t wrapped_tag, std::string_view contents) {
+  std::string wrapped{static_cast<char>(kOpaqueExtension), static_cast<char>(wrapped_tag)};
+  wrapped += EncodeLength(contents.size());
+  wrapped.append(contents);
+  return Encode(kOpaque, wrapped);
 }
 
 std::string EncodeOid(const std::vector<uint32_t>& name) {
