@@ -139,3 +139,7 @@ void CabinetAgent::SetColumns(int device_address, const std::map<int, std::strin
   const Outcome outcome = Run(set);
   if (outcome.exit_code != 0) throw std::runtime_error("cabinet set failed: " + outcome.output);
 }
+
+uint16_t CabinetAgent::port() const {
+  return static_cast<uint16_t>(std::stoi(address_.substr(address_.rfind(':') + 1)));
+}

@@ -2,6 +2,7 @@
 // loopback port, serving 1.3.6.1.4.1.61333.1.1.A.0.1..1397 for each address A.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ class CabinetAgent {
   CabinetAgent& operator=(const CabinetAgent&) = delete;
 
   const std::string& address() const { return address_; }  // "udp:127.0.0.1:PORT"
+  uint16_t port() const;
   // Columns 1..1397 of the cabinet at device_address; throws std::runtime_error if refused.
   void SetColumns(int device_address, const std::map<int, std::string>& columns);  // seen by the next walk
   const std::string& directory() const { return directory_; }
