@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "app_setting.h"
+#include "log_line.h"
 #include "snmp_session.h"
 
 namespace {
@@ -33,11 +35,25 @@ SNMP_QIRAOID::~SNMP_QIRAOID() {
 }
 
 int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
+  ReadRequestShape(config);
   const int result = UniDataDevice::InitSetting(config);
   std::call_once(thread_started_, [this] {
     sample_thread_ = std::make_unique<std::thread>(&SNMP_QIRAOID::sample_data, this, nullptr);
   });
   return result;
+}
+
+// A missing key keeps the shape as it was; a value that is not a whole number 1-100 is refused.
+void SNMP_QIRAOID::ReadRequestShape(const Json::Value& config) {
+  const Json::Value& app = config["appSetting"];
+  if (!app.isObject() || !app.isMember("max_repetitions")) return;
+  const Json::Value& value = app["max_repetitions"];
+  const std::optional<long> repetitions = WholeNumberSetting(value, 1, 100);
+  if (!repetitions) {
+    LogLine("device ", data_id_, ": max_repetitions ", SettingText(value),
+            " refused (a whole number from 1 to 100); asking for one binding per request");
+  }
+  max_repetitions_.store(repetitions.value_or(0));
 }
 
 int SNMP_QIRAOID::process_data(int, unsigned char*, int) { return 0; }

@@ -1,8 +1,12 @@
 // SNMP_QIRAOID: one dual-input power-distribution cabinet polled over SNMP v2c. InitSetting starts
 // a sampling thread that walks the cabinet's table, a pass then 5 seconds, until the device is
 // deleted; each complete walk completes a round. In mode 2 a round reports the alarm signals.
+// appSetting.max_repetitions (1-100) asks for that many bindings per request instead of one; an
+// agent that fails such requests is asked one binding at a time for an hour, then tried again.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -13,6 +17,7 @@
 
 #include "snmp_qiraoid_data.h"
 #include "stop_signal.h"
+#include "table_walk.h"
 #include "uni_data_device.h"
 #include "zrm_socket_device.h"
 
@@ -34,17 +39,17 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   void do_sample();
 
  protected:
-  enum class AnswerEnd { kWalkGoesOn, kWalkComplete, kAgentFault };
-  AnswerEnd StoreAnswer(const netsnmp_pdu& answer);
-  bool InRoot(const netsnmp_variable_list& variable) const;
-
   netsnmp_session session_;  // template from which each pass opens its session
   oid root_oid_[MAX_OID_LEN];
   size_t root_oid_len_;
-  oid request_oid_[MAX_OID_LEN];  // the walk continues after this OID
-  size_t request_oid_len_ = 0;
 
  private:
+  class Pass;  // one pass's exchange and store, for the walk
+  void ReadRequestShape(const Json::Value& config);
+  RequestShape ShapeOfNextPass() const;
+
+  std::atomic<long> max_repetitions_{0};  // 0: one binding per request
+  std::chrono::steady_clock::time_point bulk_again_at_;  // the sampling thread's only
   StopSignal stop_;
   std::once_flag thread_started_;
   std::unique_ptr<std::thread> sample_thread_;

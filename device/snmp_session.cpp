@@ -64,10 +64,11 @@ bool SnmpSession::IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu&
          std::equal(pdu.community, pdu.community + pdu.community_len, session.community);
 }
 
-SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, int stop_fd) {
+SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, RequestShape shape,
+                                           int stop_fd) {
   netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GETBULK);
-  request->non_repeaters = 1;
-  request->max_repetitions = 100;
+  request->non_repeaters = shape.non_repeating;
+  request->max_repetitions = shape.repetitions;
   snmp_add_null_var(request, name, name_length);
 
   pending_ = Pending{request->reqid, std::nullopt, nullptr};

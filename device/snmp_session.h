@@ -17,6 +17,17 @@ struct PduDeleter {
 };
 using PduPtr = std::unique_ptr<netsnmp_pdu, PduDeleter>;
 
+// How many bindings a GETBULK asks for: one (non-repeaters 1, max-repetitions 100, one OID) or,
+// in the bulk shape, up to max-repetitions of them (non-repeaters 0).
+// (Net-SNMP defines non_repeaters and max_repetitions as macros, hence the other field names.)
+struct RequestShape {
+  long non_repeating;
+  long repetitions;
+  bool is_bulk() const { return non_repeating == 0; }
+};
+inline constexpr RequestShape kOneBindingShape{1, 100};
+inline constexpr RequestShape BulkShape(long max_repetitions) { return {0, max_repetitions}; }
+
 class SnmpSession {
  public:
   enum class Outcome { kAnswered, kTimedOut, kStopped, kFailed };  // kFailed: not sent or not waited for
@@ -32,8 +43,8 @@ class SnmpSession {
   SnmpSession& operator=(const SnmpSession&) = delete;
 
   bool is_open() const { return handle_ != nullptr; }
-  // Sends GETBULK (non-repeaters 1, max-repetitions 100) for one OID and waits for the outcome.
-  Exchange GetBulk(const oid* name, size_t name_length, int stop_fd);
+  // Sends GETBULK in the given shape for one OID and waits for the outcome.
+  Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape, int stop_fd);
 
  private:
   struct Pending {

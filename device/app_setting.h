@@ -1,0 +1,15 @@
+// Reading appSetting values the way the host's configurations give them: as JSON numbers or as
+// text, like b_mode.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <json/value.h>
+
+// A whole number from low to high, given as a JSON number or as decimal digits in text;
+// nothing for any other value.
+std::optional<long> WholeNumberSetting(const Json::Value& value, long low, long high);
+
+// The value as compact JSON text, cut short if long, for a log line that names a refused value.
+std::string SettingText(const Json::Value& value);

@@ -1,0 +1,62 @@
+// TableWalk: one pass over the table below a root, by GETBULK requests through a WalkExchange,
+// each continuing after the last OID of the answer before. It decides where the next request
+// starts and how the pass ends; its owner supplies the exchange and keeps the values.
+//
+// How a pass ends:
+// - complete (a round follows): an OID outside the root, or the agent's endOfMibView;
+// - silent agent: the same position is asked again, for as long as the agent stays silent;
+// - agent fault (no round): an error status, an answer without bindings, an OID that does not
+//   increase, or a request that could not be sent;
+// - stopped: the exchange was woken by the owner's stop.
+// In the bulk shape (non-repeaters 0), an answer with tooBig or genErr, or silence through the
+// time-out and its retries, makes the walk say so and finish the pass in the one-binding shape.
+// A TableWalk is used by one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "snmp_session.h"
+
+// What the walk asks of its owner's session: send one GETBULK and wait for its outcome.
+class WalkExchange {
+ public:
+  virtual ~WalkExchange() = default;
+  virtual SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) = 0;
+};
+
+// Where the walk's values and its change of shape go.
+class WalkSink {
+ public:
+  using Columns = std::vector<std::pair<oid, float>>;  // column (1..1397) and its value
+  virtual ~WalkSink() = default;
+  // One answer's columns, in the answer's order (a column may come twice; the later one holds).
+  virtual void Store(const Columns& columns) = 0;
+  // The bulk shape failed with `cause`; the rest of the pass asks for one binding at a time.
+  virtual void FellBackFromBulk(const char* cause) = 0;
+};
+
+class TableWalk {
+ public:
+  enum class End { kComplete, kAgentFault, kStopped };
+
+  // The root: at most MAX_OID_LEN sub-identifiers, held from here on.
+  TableWalk(const oid* root, size_t root_length);
+
+  // One pass from the root, starting in `shape`.
+  End Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink);
+
+ private:
+  enum class Step { kGoOn, kComplete, kFault };
+  // Checks the answer's bindings in order, collects its columns and moves the position.
+  Step TakeAnswer(const netsnmp_pdu& answer);
+  bool InRoot(const netsnmp_variable_list& variable) const;
+  void MoveTo(const oid* name, size_t name_length);
+
+  oid root_[MAX_OID_LEN];
+  size_t root_length_;
+  oid position_[MAX_OID_LEN];  // the next request continues after this OID
+  size_t position_length_ = 0;
+  WalkSink::Columns columns_;  // one answer's, reused from answer to answer
+};
