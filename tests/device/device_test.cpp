@@ -54,6 +54,40 @@ TEST(QiraoidDevice, ThreadStartsOnceAndStopsOnDelete) {
   EXPECT_EQ(log.find("rvSize"), std::string::npos);
 }
 
+// max_repetitions comes as a number or as text, like b_mode; anything but a whole number from 1
+// to 100 is refused with one line naming the device and the value, and one binding is asked for.
+TEST(QiraoidDevice, MaxRepetitionsIsReadOrRefusedWithOneLine) {
+  const struct {
+    const char* setting;
+    long expected;
+    const char* refused;  // the value as the line names it; null when accepted
+  } rows[] = {
+      {"10", 10, nullptr},     {"\"100\"", 100, nullptr}, {"1", 1, nullptr},
+      {"0", 0, "0"},           {"101", 0, "101"},         {"\"abc\"", 0, "\"abc\""},
+      {"{}", 0, "{}"},         {"[]", 0, "[]"},           {"1.5", 0, "1.5"},
+      {"\"-5\"", 0, "\"-5\""}, {"true", 0, "true"},
+  };
+  for (const auto& row : rows) {
+    QiraoidProbe device;
+    InitHostSide(device, 12);
+    device.max_repetitions_ = 50;
+    testing::internal::CaptureStdout();
+    device.InitSetting(ParseJson(std::string(R"({"appSetting":{"max_repetitions":)") + row.setting + "}}"));
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(device.max_repetitions_, row.expected) << row.setting;
+    const bool logged = log.find("device 12: max_repetitions " + std::string(row.refused ? row.refused : "")) !=
+                        std::string::npos;
+    EXPECT_EQ(logged, row.refused != nullptr) << row.setting << "\n" << log;
+  }
+  QiraoidProbe device;
+  InitHostSide(device, 12);
+  device.max_repetitions_ = 50;
+  testing::internal::CaptureStdout();
+  device.InitSetting(ParseJson(R"({"appSetting":{"b_mode":"2"}})"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find("max_repetitions"), std::string::npos);
+  EXPECT_EQ(device.max_repetitions_, 50) << "a missing key changes nothing";
+}
+
 TEST(QiraoidDevice, DeviceNeverInitialisedIsDeletedCleanly) {
   auto* device = new QiraoidProbe;
   delete device;

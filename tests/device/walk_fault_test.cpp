@@ -211,6 +211,50 @@ TEST_F(WalkFaultTest, NextRequestStartsAfterTheLastBindingOfAnAnswer) {
   EXPECT_EQ(device.Column(3), 3.0f);
 }
 
+size_t LinesWith(const std::string& log, const std::string& word) {
+  size_t count = 0;
+  for (size_t start = 0, end; start < log.size(); start = end + 1) {
+    end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    if (log.substr(start, end - start).find(word) != std::string::npos) ++count;
+  }
+  return count;
+}
+
+struct BulkFailure {
+  const char* cause;
+  std::optional<FakeAnswer> answer;  // nothing: silence
+};
+
+class BulkFallbackTest : public WalkFaultTest, public ::testing::WithParamInterface<BulkFailure> {};
+
+// An agent that fails every bulk request still gives its round, one binding at a time; the device
+// says so once and keeps to one binding per request on the next pass.
+TEST_P(BulkFallbackTest, AgentIsWalkedOneBindingAtATime) {
+  const BulkFailure failure = GetParam();
+  auto answer_table = TableScript(kRoot, {{1, "1.5"}, {2, "2.5"}}, FakeBinding::Text(kBeyond, "0"));
+  FakeAgent agent([failure, answer_table](const FakeRequest& request) {
+    return request.non_repeaters == 0 ? failure.answer : answer_table(request);
+  });
+  Aim(agent, 1);
+  device.max_repetitions_ = 10;
+  EXPECT_EQ(Pass(), 1u);
+  EXPECT_EQ(device.Column(2), 2.5f);
+  EXPECT_EQ(LinesWith(log, "bulk"), 1u) << log;
+  EXPECT_THAT(log, ::testing::HasSubstr(failure.cause));
+  EXPECT_THAT(log, ::testing::HasSubstr("device 12 agent " + agent.address()));
+
+  agent.ForgetRequests();
+  EXPECT_EQ(Pass(), 1u);
+  EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+  for (const auto& request : agent.requests()) EXPECT_EQ(request.non_repeaters, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, BulkFallbackTest,
+                         ::testing::Values(BulkFailure{"tooBig", FakeAnswer{SNMP_ERR_TOOBIG, 0, {}}},
+                                           BulkFailure{"genErr", FakeAnswer{SNMP_ERR_GENERR, 0, {}}},
+                                           BulkFailure{"no answer", std::nullopt}));
+
 TEST_F(WalkFaultTest, PassWithoutAgentAddressOnlyLogs) {
   InitHostSide(device, 12, R"({"address":4})");
   EXPECT_EQ(Pass(), 0u);

@@ -1,0 +1,153 @@
+// The walk's decisions, handed canned answers: where each request starts, how a pass ends, and
+// when the bulk shape is given up.
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "canned_exchange.h"
+#include "table_walk.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Pair;
+using Outcomes = std::deque<SnmpSession::Exchange>;
+
+const Name kRoot = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
+const Name kBeyond = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 1, 1};
+
+Name Column(oid k, Name tail = {}) {
+  Name name = kRoot;
+  name.push_back(k);
+  name.insert(name.end(), tail.begin(), tail.end());
+  return name;
+}
+
+CannedBinding Text(Name name, std::string text) { return {std::move(name), ASN_OCTET_STR, std::move(text)}; }
+CannedBinding Exception(Name name, u_char type) { return {std::move(name), type, {}}; }
+
+struct Walked {
+  TableWalk::End end;
+  std::vector<CannedExchange::Request> requests;
+  KeptColumns sink;
+};
+
+Walked Walk(Outcomes outcomes, RequestShape shape = kOneBindingShape) {
+  CannedExchange exchange(std::move(outcomes));
+  Walked walked{};
+  TableWalk walk(kRoot.data(), kRoot.size());
+  walked.end = walk.Run(shape, exchange, walked.sink);
+  walked.requests = exchange.requests();
+  return walked;
+}
+
+template <typename... Exchanges>
+Outcomes Of(Exchanges... exchanges) {
+  Outcomes outcomes;
+  (outcomes.push_back(std::move(exchanges)), ...);
+  return outcomes;
+}
+
+std::vector<Name> Names(const Walked& walked) {
+  std::vector<Name> names;
+  for (const auto& request : walked.requests) names.push_back(request.name);
+  return names;
+}
+
+TEST(TableWalk, HowAPassEnds) {
+  using End = TableWalk::End;
+  const auto fault_after_one = [](SnmpSession::Exchange answer) { return Of(Answer({Text(Column(1), "1")}), std::move(answer)); };
+  struct Row {
+    const char* what;
+    std::function<Outcomes()> outcomes;
+    RequestShape shape;
+    End end;
+    size_t requests;
+  };
+  const Row rows[] = {
+      {"OID outside the root", [] { return Of(Answer({Text(Column(1), "1"), Text(kBeyond, "0")})); },
+       kOneBindingShape, End::kComplete, 1},
+      {"endOfMibView", [&] { return fault_after_one(Answer({Exception(Column(1), SNMP_ENDOFMIBVIEW)})); },
+       kOneBindingShape, End::kComplete, 2},
+      {"error status", [&] { return fault_after_one(Answer({Text(Column(2), "2")}, SNMP_ERR_NOSUCHNAME)); },
+       kOneBindingShape, End::kAgentFault, 2},
+      {"error status other than tooBig or genErr in the bulk shape",
+       [&] { return fault_after_one(Answer({Text(Column(2), "2")}, SNMP_ERR_NOSUCHNAME)); }, BulkShape(10),
+       End::kAgentFault, 2},
+      {"no bindings", [&] { return fault_after_one(Answer({})); }, kOneBindingShape, End::kAgentFault, 2},
+      {"OID repeats the request", [&] { return fault_after_one(Answer({Text(Column(1), "9")})); },
+       kOneBindingShape, End::kAgentFault, 2},
+      {"OID goes back", [&] { return fault_after_one(Answer({Text({1, 3, 6, 1, 2, 1}, "9")})); },
+       kOneBindingShape, End::kAgentFault, 2},
+      {"OIDs out of order", [&] { return fault_after_one(Answer({Text(Column(5), "5"), Text(Column(4), "4")})); },
+       kOneBindingShape, End::kAgentFault, 2},
+      {"request not sent", [&] { return fault_after_one({SnmpSession::Outcome::kFailed, nullptr}); },
+       kOneBindingShape, End::kAgentFault, 2},
+      {"stopped while waiting", [&] { return fault_after_one({SnmpSession::Outcome::kStopped, nullptr}); },
+       kOneBindingShape, End::kStopped, 2},
+  };
+  for (const Row& row : rows) {
+    const Walked walked = Walk(row.outcomes(), row.shape);
+    EXPECT_EQ(walked.end, row.end) << row.what;
+    EXPECT_EQ(walked.requests.size(), row.requests) << row.what;
+    EXPECT_TRUE(walked.sink.fallbacks.empty()) << row.what;
+  }
+}
+
+// Bindings are taken in order until one breaks the walk; those before it are kept.
+TEST(TableWalk, ColumnsBeforeABrokenBindingAreKept) {
+  const Walked walked = Walk(Of(Answer({Text(Column(5), "5"), Text(Column(4), "4")})));
+  EXPECT_EQ(walked.end, TableWalk::End::kAgentFault);
+  EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(5u, 5.0f)));
+}
+
+TEST(TableWalk, OnlyTheSubIdentifierAfterTheRootNamesTheColumn) {
+  const Walked walked = Walk(Of(
+      Answer({Text(Column(0), "99"), Text(Column(7, {0}), "230.5"), Exception(Column(8), SNMP_NOSUCHINSTANCE),
+              Text(Column(1397), "1"), Text(Column(1398), "55")}),
+      Answer({Text(kBeyond, "77"), Text({1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 2}, "88")})));
+  EXPECT_EQ(walked.end, TableWalk::End::kComplete);
+  EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(7u, 230.5f), Pair(1397u, 1.0f)));
+  EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(1398)));
+}
+
+TEST(TableWalk, SilenceAsksForTheSamePositionAgain) {
+  const Walked walked = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Silence(), Answer({Text(kBeyond, "0")})));
+  EXPECT_EQ(walked.end, TableWalk::End::kComplete);
+  EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(1), Column(1), Column(1)));
+  EXPECT_TRUE(walked.sink.fallbacks.empty());
+}
+
+// A failed bulk request is asked again, from the same position, one binding at a time, and the
+// rest of the pass stays in that shape: the round still comes.
+TEST(TableWalk, BulkShapeFallsBackOnceAndFinishesThePass) {
+  const struct {
+    const char* cause;
+    std::function<SnmpSession::Exchange()> failure;
+  } rows[] = {
+      {"tooBig", [] { return Answer({}, SNMP_ERR_TOOBIG); }},
+      {"genErr", [] { return Answer({}, SNMP_ERR_GENERR); }},
+      {"no answer", [] { return Silence(); }},
+  };
+  for (const auto& row : rows) {
+    const Walked walked = Walk(Of(Answer({Text(Column(1), "1"), Text(Column(2), "2")}), row.failure(),
+                                  Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
+                               BulkShape(10));
+    EXPECT_EQ(walked.end, TableWalk::End::kComplete) << row.cause;
+    ASSERT_EQ(walked.sink.fallbacks.size(), 1u) << row.cause;
+    EXPECT_THAT(walked.sink.fallbacks[0], HasSubstr(row.cause));
+    EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(2), Column(2), Column(3))) << row.cause;
+    std::vector<bool> bulk;
+    for (const auto& request : walked.requests) bulk.push_back(request.shape.is_bulk());
+    EXPECT_THAT(bulk, ElementsAre(true, true, false, false)) << row.cause;
+    EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f))) << row.cause;
+  }
+}
+
+}  // namespace
