@@ -55,6 +55,7 @@ class SnmpSession {
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
+  static netsnmp_pdu* TakeAnswer(netsnmp_pdu* pdu);
   Outcome WaitForOutcome(int stop_fd);
 
   void* handle_;
