@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
-#include "app_setting.h"
-#include "log_line.h"
-#include "snmp_session.h"
+#include "net_snmp_library.h"
 
 namespace {
 
-char kCommunity[] = "qondel";
 const oid kRootPrefix[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4};
 
 }  // namespace
@@ -21,12 +17,7 @@ SNMP_QIRAOID::SNMP_QIRAOID() {
   root_oid_len_ = std::size(kRootPrefix);
   device_type_ = "snmp_qiraoid";
   EnsureNetSnmpReady();
-  snmp_sess_init(&session_);
-  session_.version = SNMP_VERSION_2c;
-  session_.community = reinterpret_cast<u_char*>(kCommunity);
-  session_.community_len = std::strlen(kCommunity);
-  session_.timeout = 10 * 1000 * 1000;
-  session_.retries = 1;
+  UseAccess(std::make_shared<const AccessSettings>());
 }
 
 SNMP_QIRAOID::~SNMP_QIRAOID() {
@@ -35,25 +26,15 @@ SNMP_QIRAOID::~SNMP_QIRAOID() {
 }
 
 int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
-  ReadRequestShape(config);
+  const Json::Value& app = config["appSetting"];
+  const Json::Value none(Json::objectValue);
+  ReadRequestShape(app.isObject() ? app : none);
+  ReadAccess(app.isObject() ? app : none);
   const int result = UniDataDevice::InitSetting(config);
   std::call_once(thread_started_, [this] {
     sample_thread_ = std::make_unique<std::thread>(&SNMP_QIRAOID::sample_data, this, nullptr);
   });
   return result;
-}
-
-// A missing key keeps the shape as it was; a value that is not a whole number 1-100 is refused.
-void SNMP_QIRAOID::ReadRequestShape(const Json::Value& config) {
-  const Json::Value& app = config["appSetting"];
-  if (!app.isObject() || !app.isMember("max_repetitions")) return;
-  const Json::Value& value = app["max_repetitions"];
-  const std::optional<long> repetitions = WholeNumberSetting(value, 1, 100);
-  if (!repetitions) {
-    LogLine("device ", data_id_, ": max_repetitions ", SettingText(value),
-            " refused (a whole number from 1 to 100); asking for one binding per request");
-  }
-  max_repetitions_.store(repetitions.value_or(0));
 }
 
 int SNMP_QIRAOID::process_data(int, unsigned char*, int) { return 0; }

@@ -3,6 +3,8 @@
 // deleted; each complete walk completes a round. In mode 2 a round reports the alarm signals.
 // appSetting.max_repetitions (1-100) asks for that many bindings per request instead of one; an
 // agent that fails such requests is asked one binding at a time for an hour, then tried again.
+// The access keys (community, SNMPv3 user, time-out, retries) take effect from the next pass; a
+// device logs one line when its agent starts failing, when the cause changes, and on recovery.
 #pragma once
 
 #include <atomic>
@@ -15,6 +17,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include "access_settings.h"
+#include "agent_health.h"
 #include "snmp_qiraoid_data.h"
 #include "stop_signal.h"
 #include "table_walk.h"
@@ -42,14 +46,25 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   netsnmp_session session_;  // template from which each pass opens its session
   oid root_oid_[MAX_OID_LEN];
   size_t root_oid_len_;
+  std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
  private:
   class Pass;  // one pass's exchange and store, for the walk
-  void ReadRequestShape(const Json::Value& config);
+  void ReadRequestShape(const Json::Value& app);
+  void ReadAccess(const Json::Value& app);
+  void UseAccess(std::shared_ptr<const AccessSettings> access);
   RequestShape ShapeOfNextPass() const;
+  std::string WhoIs() const;  // "device 12 agent udp:...", the start of the agent's lines
+  void Tell(const std::optional<std::string>& line);
 
-  std::atomic<long> max_repetitions_{0};  // 0: one binding per request
-  std::chrono::steady_clock::time_point bulk_again_at_;  // the sampling thread's only
+  // InitSetting replaces the access settings and the template while a pass may be opening its
+  // session from them.
+  std::mutex access_mutex_;
+  std::shared_ptr<const AccessSettings> access_;  // null: none usable yet, so no polling
+  bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
+  // The sampling thread's only.
+  std::chrono::steady_clock::time_point bulk_again_at_;
+  AgentHealth health_;
   StopSignal stop_;
   std::once_flag thread_started_;
   std::unique_ptr<std::thread> sample_thread_;

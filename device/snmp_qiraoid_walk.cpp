@@ -1,12 +1,14 @@
-// One pass: the device forms the root from its address, opens a session, and lets a TableWalk
-// walk the table through it; a complete walk ends with RoundDone.
+// One pass: the device forms the root from its address, opens a session with its access settings,
+// and lets a TableWalk walk the table through it; a complete walk ends with RoundDone. The agent's
+// health is told along the way, and a line is logged only when it changes.
 //
 //   do_sample
-//   +-- SnmpSession (opened on the agent's address)
+//   +-- SnmpSession (opened from the template, under the access lock)
 //   +-- TableWalk::Run
-//   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk
+//   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk; silence: failing
 //   |     +-- Pass::Store   -> the record's values, under the record's lock
 //   |     +-- Pass::FellBackFromBulk -> one log line, one hour in the one-binding shape
+//   +-- failing (fault, short table) or answering again
 //   +-- RoundDone (complete walks only)
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
@@ -18,6 +20,7 @@
 namespace {
 
 constexpr auto kBulkRestsFor = std::chrono::hours(1);
+constexpr oid kLastColumn = 1397;
 
 }  // namespace
 
@@ -30,7 +33,12 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
       auto guard = device_.GuardRecord();
       device_.sample_time_ = boost::posix_time::second_clock::local_time();
     }
-    return session_.GetBulk(name, name_length, shape, device_.stop_.fd());
+    SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, device_.stop_.fd());
+    // In the bulk shape silence is the bulk shape's failure, told by the fallback.
+    if (exchange.outcome == SnmpSession::Outcome::kTimedOut && !shape.is_bulk()) {
+      device_.Tell(device_.health_.Failing("no answer within the time-out and its retries"));
+    }
+    return exchange;
   }
 
   void Store(const Columns& columns) override {
@@ -40,8 +48,8 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
 
   void FellBackFromBulk(const char* cause) override {
     device_.bulk_again_at_ = std::chrono::steady_clock::now() + kBulkRestsFor;
-    LogLine("device ", device_.data_id_, " agent ", device_.peer_address_,
-            ": falls back from the bulk shape to one binding per request for an hour: ", cause);
+    LogLine(device_.WhoIs(), ": falls back from the bulk shape to one binding per request for an hour: ",
+            cause);
   }
 
  private:
@@ -55,15 +63,38 @@ void SNMP_QIRAOID::do_sample() {
   root_oid_[9] = device_address_;
   root_oid_len_ = 11;
   if (peer_address_.empty()) return;
+  health_.Name(WhoIs());
 
+  std::unique_lock<std::mutex> access(access_mutex_);
+  if (!access_) return;  // refused settings, and none usable before them
   SnmpSession session(session_);
   if (!session.is_open()) {
     snmp_sess_perror("snmpbulkwalk", &session_);
+    const char* why = snmp_api_errstring(session_.s_snmp_errno);
+    access.unlock();
+    Tell(health_.Failing(std::string("cannot open a session: ") + why));
     return;
   }
+  access.unlock();
+
   Pass pass(*this, session);
   TableWalk walk(root_oid_, root_oid_len_);
-  if (walk.Run(ShapeOfNextPass(), pass, pass) == TableWalk::End::kComplete) RoundDone();
+  const TableWalk::Result result = walk.Run(ShapeOfNextPass(), pass, pass);
+  if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));
+  if (result.end != TableWalk::End::kComplete) return;
+  // A table or view that ends early still gives its round, but the operator should know.
+  Tell(result.last_column < kLastColumn
+           ? health_.Failing("the agent's table ends at column " + std::to_string(result.last_column))
+           : health_.Answering());
+  RoundDone();
+}
+
+std::string SNMP_QIRAOID::WhoIs() const {
+  return "device " + std::to_string(data_id_) + " agent " + peer_address_;
+}
+
+void SNMP_QIRAOID::Tell(const std::optional<std::string>& line) {
+  if (line) WriteLogLine(*line);
 }
 
 RequestShape SNMP_QIRAOID::ShapeOfNextPass() const {

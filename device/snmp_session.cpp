@@ -1,29 +1,36 @@
 #include "snmp_session.h"
 
+#include "net_snmp_library.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <utility>
-#include <mutex>
 
-void EnsureNetSnmpReady() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // The library's first session set-up initialises its global tables; doing it once, here,
-    // keeps devices that start together from racing on them. No configuration or MIB files are
-    // read: the host's process may have set the library up already, and a device needs neither.
-    netsnmp_session defaults;
-    snmp_sess_init(&defaults);
-  });
-}
-
-SnmpSession::SnmpSession(netsnmp_session& settings) : handle_(nullptr) {
+SnmpSession::SnmpSession(netsnmp_session& settings)
+    : handle_(nullptr), shares_security_state_(settings.version == SNMP_VERSION_3) {
   EnsureNetSnmpReady();
   netsnmp_large_fd_set_init(&readable_, FD_SETSIZE);
-  handle_ = snmp_sess_open(&settings);
+  auto guard = Guard();
+  if (!shares_security_state_) {
+    handle_ = snmp_sess_open(&settings);
+    return;
+  }
+  // An SNMPv3 open discovers the agent's engine with an exchange of its own, holding the lock
+  // every SNMPv3 device shares: each try is given at most kLongestDiscovery, so a silent agent
+  // holds the others up briefly; the session then waits for answers as the settings say.
+  netsnmp_session discovery = settings;
+  discovery.timeout = std::min(settings.timeout, kLongestDiscovery);
+  handle_ = snmp_sess_open(&discovery);
+  settings.s_snmp_errno = discovery.s_snmp_errno;
+  settings.s_errno = discovery.s_errno;
+  if (handle_ != nullptr) snmp_sess_session(handle_)->timeout = settings.timeout;
 }
 
 SnmpSession::~SnmpSession() {
+  auto guard = Guard();
   if (handle_ != nullptr) snmp_sess_close(handle_);
   netsnmp_large_fd_set_cleanup(&readable_);
 }
@@ -39,6 +46,8 @@ int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request
       // In v1/v2c only a Report in answer causes this; the library offers it as received next.
       if (session->version != SNMP_VERSION_3) return 1;
       pending->outcome = Outcome::kFailed;
+      pending->failure = std::string("authentication failed: ") +
+                         snmp_api_errstring(pdu ? snmpv3_get_report_type(pdu) : session->s_snmp_errno);
       return 1;
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
       // 0 leaves the request open, so a datagram that is not our answer is as if never received.
@@ -51,6 +60,7 @@ int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request
       return 1;
     default:
       pending->outcome = Outcome::kFailed;
+      pending->failure = std::string("the request failed: ") + snmp_api_errstring(session->s_snmp_errno);
       return 1;
   }
 }
@@ -86,16 +96,24 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
   request->max_repetitions = shape.repetitions;
   snmp_add_null_var(request, name, name_length);
 
-  pending_ = Pending{request->reqid, std::nullopt, nullptr};
-  if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
-    snmp_free_pdu(request);
-    return {Outcome::kFailed, nullptr};
+  pending_ = Pending{request->reqid, std::nullopt, nullptr, {}};
+  {
+    auto guard = Guard();
+    if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
+      snmp_free_pdu(request);
+      return {Outcome::kFailed, nullptr, std::string("the request could not be sent: ") +
+                                             snmp_api_errstring(snmp_sess_session(handle_)->s_snmp_errno)};
+    }
   }
   const Outcome outcome = WaitForOutcome(stop_fd);
-  return {outcome, std::move(pending_.response)};
+  return {outcome, std::move(pending_.response), std::move(pending_.failure)};
 }
 
 // The library's own synchronous exchange, with the stop descriptor added to what it waits for.
+std::unique_lock<std::mutex> SnmpSession::Guard() const {
+  return shares_security_state_ ? SecurityStateGuard() : std::unique_lock<std::mutex>();
+}
+
 SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
   while (!pending_.outcome) {
     int fd_count = 0;
@@ -108,8 +126,12 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
     const int ready =
         netsnmp_large_fd_set_select(fd_count, &readable_, nullptr, nullptr, block ? nullptr : &timeout);
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return Outcome::kFailed;
+    if (ready < 0) {
+      pending_.failure = std::string("waiting for the answer failed: ") + std::strerror(errno);
+      return Outcome::kFailed;
+    }
     if (NETSNMP_LARGE_FD_ISSET(stop_fd, &readable_)) return Outcome::kStopped;
+    auto guard = Guard();
     if (ready == 0) {
       snmp_sess_timeout(handle_);
     } else {

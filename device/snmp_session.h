@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -30,13 +32,16 @@ inline constexpr RequestShape BulkShape(long max_repetitions) { return {0, max_r
 
 class SnmpSession {
  public:
-  enum class Outcome { kAnswered, kTimedOut, kStopped, kFailed };  // kFailed: not sent or not waited for
+  // kFailed: not sent, not waited for, or refused by the agent's security (SNMPv3).
+  enum class Outcome { kAnswered, kTimedOut, kStopped, kFailed };
   struct Exchange {
     Outcome outcome;
     PduPtr response;  // set when answered
+    std::string failure = {};  // why, when failed, in an operator's words
   };
 
   // Opens a session from the template; check is_open(). The template's error fields tell why not.
+  // An SNMPv3 open discovers the agent's engine, for at most kLongestDiscovery per try.
   explicit SnmpSession(netsnmp_session& settings);
   ~SnmpSession();
   SnmpSession(const SnmpSession&) = delete;
@@ -47,11 +52,15 @@ class SnmpSession {
   Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape, int stop_fd);
 
  private:
+  static constexpr long kLongestDiscovery = 1000 * 1000;  // microseconds
+
   struct Pending {
     long request_id = 0;  // the callbacks of any other request are ignored
     std::optional<Outcome> outcome;  // set once the request is settled
     PduPtr response;
+    std::string failure;
   };
+  std::unique_lock<std::mutex> Guard() const;  // held around the library's calls on SNMPv3
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
@@ -59,9 +68,7 @@ class SnmpSession {
   Outcome WaitForOutcome(int stop_fd);
 
   void* handle_;
+  bool shares_security_state_;  // SNMPv3
   Pending pending_;  // lives as long as the session: closing it may still call back
   netsnmp_large_fd_set readable_;  // reused by every exchange
 };
-
-// Sets the Net-SNMP library up once per process, before the first session; safe from any thread.
-void EnsureNetSnmpReady();

@@ -1,6 +1,8 @@
 #include "table_walk.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 
 #include "column_value.h"
 
@@ -17,6 +19,22 @@ const char* BulkFailure(long error_status) {
   }
 }
 
+// The names RFC 3416 gives the error statuses.
+std::string ErrorStatusName(long status) {
+  static const char* const kNames[] = {
+      "noError",      "tooBig",      "noSuchName",         "badValue",      "readOnly",
+      "genErr",       "noAccess",    "wrongType",          "wrongLength",   "wrongEncoding",
+      "wrongValue",   "noCreation",  "inconsistentValue",  "resourceUnavailable",
+      "commitFailed", "undoFailed",  "authorizationError", "notWritable",   "inconsistentName"};
+  return status >= 0 && status < static_cast<long>(std::size(kNames)) ? kNames[status] : "unknown";
+}
+
+std::string OidText(const oid* name, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; ++i) text += (i ? "." : "") + std::to_string(name[i]);
+  return text;
+}
+
 }  // namespace
 
 TableWalk::TableWalk(const oid* root, size_t root_length)
@@ -24,12 +42,13 @@ TableWalk::TableWalk(const oid* root, size_t root_length)
   std::copy(root, root + root_length_, root_);
 }
 
-TableWalk::End TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink) {
+TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink) {
   MoveTo(root_, root_length_);
+  last_column_ = 0;
   for (;;) {
-    const SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
-    if (outcome.outcome == SnmpSession::Outcome::kStopped) return End::kStopped;
-    if (outcome.outcome == SnmpSession::Outcome::kFailed) return End::kAgentFault;
+    SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
+    if (outcome.outcome == SnmpSession::Outcome::kStopped) return {End::kStopped, {}, last_column_};
+    if (outcome.outcome == SnmpSession::Outcome::kFailed) return Fault(std::move(outcome.failure));
     if (outcome.outcome == SnmpSession::Outcome::kTimedOut) {
       if (shape.is_bulk()) {
         sink.FellBackFromBulk("no answer within the time-out and its retries");
@@ -43,15 +62,30 @@ TableWalk::End TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSi
       shape = kOneBindingShape;
       continue;
     }
-    if (answer.errstat != SNMP_ERR_NOERROR || answer.variables == nullptr) return End::kAgentFault;
-    const Step step = TakeAnswer(answer);
+    if (answer.errstat != SNMP_ERR_NOERROR) return Fault(ErrorStatusFault(answer));
+    if (answer.variables == nullptr) {
+      return Fault("an answer without bindings after OID " + OidText(position_, position_length_));
+    }
+    std::string fault;
+    const Step step = TakeAnswer(answer, &fault);
     if (!columns_.empty()) sink.Store(columns_);
-    if (step == Step::kFault) return End::kAgentFault;
-    if (step == Step::kComplete) return End::kComplete;
+    if (step == Step::kFault) return Fault(std::move(fault));
+    if (step == Step::kComplete) return {End::kComplete, {}, last_column_};
   }
 }
 
-TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer) {
+// "error status 5 (genErr) at OID X": X names the binding the error index points at, or the
+// position asked for when the index points at none.
+std::string TableWalk::ErrorStatusFault(const netsnmp_pdu& answer) const {
+  const netsnmp_variable_list* named = answer.variables;
+  for (long i = 1; named != nullptr && i < answer.errindex; ++i) named = named->next_variable;
+  const bool indexed = answer.errindex >= 1 && named != nullptr;
+  return "error status " + std::to_string(answer.errstat) + " (" + ErrorStatusName(answer.errstat) +
+         ") at OID " +
+         (indexed ? OidText(named->name, named->name_length) : OidText(position_, position_length_));
+}
+
+TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fault) {
   columns_.clear();
   Step step = Step::kGoOn;
   for (const netsnmp_variable_list* variable = answer.variables; variable != nullptr;
@@ -63,6 +97,8 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer) {
       continue;
     }
     if (snmp_oid_compare(variable->name, variable->name_length, position_, position_length_) <= 0) {
+      *fault = "OID " + OidText(variable->name, variable->name_length) + " does not follow OID " +
+               OidText(position_, position_length_);
       return Step::kFault;
     }
     MoveTo(variable->name, variable->name_length);
@@ -72,7 +108,10 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer) {
     }
     if (variable->name_length == root_length_) continue;  // the root itself has no column
     const oid column = variable->name[root_length_];
-    if (column >= 1 && column <= kLastColumn) columns_.emplace_back(column, ColumnValue(*variable));
+    if (column >= 1 && column <= kLastColumn) {
+      columns_.emplace_back(column, ColumnValue(*variable));
+      last_column_ = std::max(last_column_, column);
+    }
   }
   return step;
 }

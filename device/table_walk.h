@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,17 +41,24 @@ class WalkSink {
 class TableWalk {
  public:
   enum class End { kComplete, kAgentFault, kStopped };
+  struct Result {
+    End end;
+    std::string fault;  // kAgentFault: what the agent did, in an operator's words
+    oid last_column;    // the highest column stored, 0 for none
+  };
 
   // The root: at most MAX_OID_LEN sub-identifiers, held from here on.
   TableWalk(const oid* root, size_t root_length);
 
   // One pass from the root, starting in `shape`.
-  End Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink);
+  Result Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink);
 
  private:
   enum class Step { kGoOn, kComplete, kFault };
   // Checks the answer's bindings in order, collects its columns and moves the position.
-  Step TakeAnswer(const netsnmp_pdu& answer);
+  Step TakeAnswer(const netsnmp_pdu& answer, std::string* fault);
+  std::string ErrorStatusFault(const netsnmp_pdu& answer) const;
+  Result Fault(std::string fault) const { return {End::kAgentFault, std::move(fault), last_column_}; }
   bool InRoot(const netsnmp_variable_list& variable) const;
   void MoveTo(const oid* name, size_t name_length);
 
@@ -59,4 +67,5 @@ class TableWalk {
   oid position_[MAX_OID_LEN];  // the next request continues after this OID
   size_t position_length_ = 0;
   WalkSink::Columns columns_;  // one answer's, reused from answer to answer
+  oid last_column_ = 0;
 };

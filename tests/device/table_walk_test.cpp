@@ -34,6 +34,8 @@ CannedBinding Exception(Name name, u_char type) { return {std::move(name), type,
 
 struct Walked {
   TableWalk::End end;
+  std::string fault;
+  oid last_column;
   std::vector<CannedExchange::Request> requests;
   KeptColumns sink;
 };
@@ -42,7 +44,10 @@ Walked Walk(Outcomes outcomes, RequestShape shape = kOneBindingShape) {
   CannedExchange exchange(std::move(outcomes));
   Walked walked{};
   TableWalk walk(kRoot.data(), kRoot.size());
-  walked.end = walk.Run(shape, exchange, walked.sink);
+  const TableWalk::Result result = walk.Run(shape, exchange, walked.sink);
+  walked.end = result.end;
+  walked.fault = result.fault;
+  walked.last_column = result.last_column;
   walked.requests = exchange.requests();
   return walked;
 }
@@ -69,34 +74,43 @@ TEST(TableWalk, HowAPassEnds) {
     RequestShape shape;
     End end;
     size_t requests;
+    std::string fault;  // what the operator is told
   };
+  const std::string column1 = "1.3.6.1.4.1.61333.1.1.4.0.1";
   const Row rows[] = {
       {"OID outside the root", [] { return Of(Answer({Text(Column(1), "1"), Text(kBeyond, "0")})); },
-       kOneBindingShape, End::kComplete, 1},
+       kOneBindingShape, End::kComplete, 1, ""},
       {"endOfMibView", [&] { return fault_after_one(Answer({Exception(Column(1), SNMP_ENDOFMIBVIEW)})); },
-       kOneBindingShape, End::kComplete, 2},
+       kOneBindingShape, End::kComplete, 2, ""},
       {"error status", [&] { return fault_after_one(Answer({Text(Column(2), "2")}, SNMP_ERR_NOSUCHNAME)); },
-       kOneBindingShape, End::kAgentFault, 2},
+       kOneBindingShape, End::kAgentFault, 2, "error status 2 (noSuchName) at OID " + column1},
       {"error status other than tooBig or genErr in the bulk shape",
        [&] { return fault_after_one(Answer({Text(Column(2), "2")}, SNMP_ERR_NOSUCHNAME)); }, BulkShape(10),
-       End::kAgentFault, 2},
-      {"no bindings", [&] { return fault_after_one(Answer({})); }, kOneBindingShape, End::kAgentFault, 2},
+       End::kAgentFault, 2, "error status 2 (noSuchName)"},
+      {"no bindings", [&] { return fault_after_one(Answer({})); }, kOneBindingShape, End::kAgentFault, 2,
+       "an answer without bindings after OID " + column1},
       {"OID repeats the request", [&] { return fault_after_one(Answer({Text(Column(1), "9")})); },
-       kOneBindingShape, End::kAgentFault, 2},
+       kOneBindingShape, End::kAgentFault, 2, "OID " + column1 + " does not follow OID " + column1},
       {"OID goes back", [&] { return fault_after_one(Answer({Text({1, 3, 6, 1, 2, 1}, "9")})); },
-       kOneBindingShape, End::kAgentFault, 2},
+       kOneBindingShape, End::kAgentFault, 2, "OID 1.3.6.1.2.1 does not follow"},
       {"OIDs out of order", [&] { return fault_after_one(Answer({Text(Column(5), "5"), Text(Column(4), "4")})); },
-       kOneBindingShape, End::kAgentFault, 2},
-      {"request not sent", [&] { return fault_after_one({SnmpSession::Outcome::kFailed, nullptr}); },
-       kOneBindingShape, End::kAgentFault, 2},
+       kOneBindingShape, End::kAgentFault, 2, "does not follow OID 1.3.6.1.4.1.61333.1.1.4.0.5"},
+      {"request not sent",
+       [&] { return fault_after_one({SnmpSession::Outcome::kFailed, nullptr, "the request could not be sent"}); },
+       kOneBindingShape, End::kAgentFault, 2, "the request could not be sent"},
       {"stopped while waiting", [&] { return fault_after_one({SnmpSession::Outcome::kStopped, nullptr}); },
-       kOneBindingShape, End::kStopped, 2},
+       kOneBindingShape, End::kStopped, 2, ""},
   };
   for (const Row& row : rows) {
     const Walked walked = Walk(row.outcomes(), row.shape);
     EXPECT_EQ(walked.end, row.end) << row.what;
     EXPECT_EQ(walked.requests.size(), row.requests) << row.what;
     EXPECT_TRUE(walked.sink.fallbacks.empty()) << row.what;
+    if (row.fault.empty()) {
+      EXPECT_EQ(walked.fault, "") << row.what;
+    } else {
+      EXPECT_THAT(walked.fault, HasSubstr(row.fault)) << row.what;
+    }
   }
 }
 
@@ -114,6 +128,7 @@ TEST(TableWalk, OnlyTheSubIdentifierAfterTheRootNamesTheColumn) {
       Answer({Text(kBeyond, "77"), Text({1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 2}, "88")})));
   EXPECT_EQ(walked.end, TableWalk::End::kComplete);
   EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(7u, 230.5f), Pair(1397u, 1.0f)));
+  EXPECT_EQ(walked.last_column, 1397u);
   EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(1398)));
 }
 

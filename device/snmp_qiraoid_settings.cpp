@@ -1,0 +1,45 @@
+// The device's own appSetting keys: the request shape and the access to the agent. A missing key
+// keeps what was; a refused one is named in one log line, without its value when it is a secret.
+#include <variant>
+
+#include "app_setting.h"
+#include "log_line.h"
+#include "snmp_qiraoid.h"
+
+void SNMP_QIRAOID::ReadRequestShape(const Json::Value& app) {
+  if (!app.isMember("max_repetitions")) return;
+  const Json::Value& value = app["max_repetitions"];
+  const std::optional<long> repetitions = WholeNumberSetting(value, 1, 100);
+  if (!repetitions) {
+    LogLine("device ", data_id_, ": max_repetitions ", SettingText(value),
+            " refused (a whole number from 1 to 100); asking for one binding per request");
+  }
+  max_repetitions_.store(repetitions.value_or(0));
+}
+
+// Refused settings leave the previous ones in use; a device that never had usable ones does not
+// poll until it gets them.
+void SNMP_QIRAOID::ReadAccess(const Json::Value& app) {
+  if (!HasAccessKeys(app)) {
+    if (!access_) UseAccess(std::make_shared<const AccessSettings>());  // the defaults, then
+    access_chosen_ = true;
+    return;
+  }
+  auto read = ReadAccessSettings(app);
+  if (auto* settings = std::get_if<AccessSettings>(&read)) {
+    UseAccess(std::make_shared<const AccessSettings>(std::move(*settings)));
+    access_chosen_ = true;
+    return;
+  }
+  const auto& refusal = std::get<AccessRefusal>(read);
+  LogLine("device ", data_id_, ": access setting ", refusal.key, " refused (", refusal.reason, "); ",
+          access_chosen_ ? "keeping the previous access settings" : "not polling until the settings are usable");
+  if (!access_chosen_) UseAccess(nullptr);
+}
+
+void SNMP_QIRAOID::UseAccess(std::shared_ptr<const AccessSettings> access) {
+  std::lock_guard<std::mutex> guard(access_mutex_);
+  access_ = std::move(access);
+  snmp_sess_init(&session_);
+  if (access_) ApplyAccess(*access_, &session_);
+}
