@@ -10,8 +10,8 @@ std::optional<std::string> AgentHealth::Failing(const std::string& cause, Clock:
 std::optional<std::string> AgentHealth::Answering(Clock::time_point now) {
   if (!cause_) return std::nullopt;
   cause_.reset();
-  return who_ + ": answering again after " +
-         HowLong(std::chrono::duration_cast<std::chrono::seconds>(now - failing_since_)) + " failing";
+  return who_ + ": answering again after failing for " +
+         HowLong(std::chrono::duration_cast<std::chrono::seconds>(now - failing_since_));
 }
 
 std::string HowLong(std::chrono::seconds duration) {

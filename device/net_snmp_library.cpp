@@ -1,7 +1,7 @@
 #include "net_snmp_library.h"
 
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
+#include <map>
+#include <string>
 
 namespace {
 
@@ -16,8 +16,15 @@ void SetUpUserBasedSecurity() {
   const bool typed = netsnmp_ds_get_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE) != nullptr;
   if (!typed) netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE, "snmpapp");
   init_snmpv3(nullptr);
+  // The TLS transport's steps run too and complain that no certificates were loaded: none are
+  // wanted, so the library's log is quiet meanwhile.
+  netsnmp_log_handler* quiet = netsnmp_register_loghandler(NETSNMP_LOGHANDLER_NONE, LOG_DEBUG);
   snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_PREMIB_READ_CONFIG, nullptr);
   snmp_call_callbacks(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr);
+  if (quiet != nullptr) {
+    netsnmp_disable_this_loghandler(quiet);  // removing alone would leave the log without stderr
+    netsnmp_remove_loghandler(quiet);
+  }
   if (!typed) netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE, nullptr);
 }
 
@@ -32,6 +39,37 @@ void EnsureNetSnmpReady() {
     snmp_sess_init(&defaults);
     SetUpUserBasedSecurity();
   });
+}
+
+namespace {
+
+std::string Bytes(const void* data, size_t length) { return std::string(static_cast<const char*>(data), length); }
+
+// What the user's keys are made of: protocols and keys, as the session holds them.
+std::string KeysOf(const netsnmp_session& session) {
+  return Bytes(session.securityAuthProto, session.securityAuthProtoLen * sizeof(oid)) + '/' +
+         Bytes(session.securityAuthKey, session.securityAuthKeyLen) + '/' +
+         Bytes(session.securityPrivProto, session.securityPrivProtoLen * sizeof(oid)) + '/' +
+         Bytes(session.securityPrivKey, session.securityPrivKeyLen) + '/' + std::to_string(session.securityLevel);
+}
+
+}  // namespace
+
+void ForgetUserWithOtherKeys(const netsnmp_session& session) {
+  static std::map<std::string, std::string> keys_in_use;  // by user name
+  const std::string name = Bytes(session.securityName, session.securityNameLen);
+  const std::string keys = KeysOf(session);
+  std::string& in_use = keys_in_use[name];
+  if (in_use == keys) return;
+  in_use = keys;
+  for (usmUser* user = usm_get_userList(); user != nullptr;) {
+    usmUser* next = user->next;
+    if (user->name != nullptr && name == user->name) {
+      usm_remove_user(user);  // returns the list, not the user
+      usm_free_user(user);
+    }
+    user = next;
+  }
 }
 
 std::unique_lock<std::mutex> SecurityStateGuard() {

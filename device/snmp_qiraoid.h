@@ -48,10 +48,12 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   size_t root_oid_len_;
   std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
- private:
-  class Pass;  // one pass's exchange and store, for the walk
+  // InitSetting's readers of the device's own appSetting keys.
   void ReadRequestShape(const Json::Value& app);
   void ReadAccess(const Json::Value& app);
+
+ private:
+  class Pass;  // one pass's exchange and store, for the walk
   void UseAccess(std::shared_ptr<const AccessSettings> access);
   RequestShape ShapeOfNextPass() const;
   std::string WhoIs() const;  // "device 12 agent udp:...", the start of the agent's lines
@@ -61,6 +63,9 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // session from them.
   std::mutex access_mutex_;
   std::shared_ptr<const AccessSettings> access_;  // null: none usable yet, so no polling
+  // Counts changes of access_: a pass facing a silent agent ends when the settings change, so
+  // that new credentials are tried at once.
+  std::atomic<unsigned> access_changes_{0};
   bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
   // The sampling thread's only.
   std::chrono::steady_clock::time_point bulk_again_at_;

@@ -40,6 +40,7 @@ void SNMP_QIRAOID::ReadAccess(const Json::Value& app) {
 void SNMP_QIRAOID::UseAccess(std::shared_ptr<const AccessSettings> access) {
   std::lock_guard<std::mutex> guard(access_mutex_);
   access_ = std::move(access);
+  ++access_changes_;
   snmp_sess_init(&session_);
   if (access_) ApplyAccess(*access_, &session_);
 }

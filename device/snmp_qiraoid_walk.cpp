@@ -26,7 +26,12 @@ constexpr oid kLastColumn = 1397;
 
 class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
  public:
-  Pass(SNMP_QIRAOID& device, SnmpSession& session) : device_(device), session_(session) {}
+  // `access` and `access_changes` are the settings the session was opened with, and their count.
+  Pass(SNMP_QIRAOID& device, SnmpSession& session, const AccessSettings& access, unsigned access_changes)
+      : device_(device),
+        session_(session),
+        private_v3_(access.version == SNMP_VERSION_3 && access.security_level == SNMP_SEC_LEVEL_AUTHPRIV),
+        access_changes_(access_changes) {}
 
   SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
     {
@@ -34,10 +39,10 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
       device_.sample_time_ = boost::posix_time::second_clock::local_time();
     }
     SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, device_.stop_.fd());
+    if (exchange.outcome != SnmpSession::Outcome::kTimedOut) return exchange;
+    if (device_.access_changes_.load() != access_changes_) return {SnmpSession::Outcome::kStopped, nullptr};
     // In the bulk shape silence is the bulk shape's failure, told by the fallback.
-    if (exchange.outcome == SnmpSession::Outcome::kTimedOut && !shape.is_bulk()) {
-      device_.Tell(device_.health_.Failing("no answer within the time-out and its retries"));
-    }
+    if (!shape.is_bulk()) device_.Tell(device_.health_.Failing(Silence()));
     return exchange;
   }
 
@@ -53,8 +58,16 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   }
 
  private:
+  // An agent drops what it cannot decrypt without a word, so a wrong priv passphrase is silence.
+  std::string Silence() const {
+    return private_v3_ ? "no answer within the time-out and its retries (or a wrong priv passphrase)"
+                       : "no answer within the time-out and its retries";
+  }
+
   SNMP_QIRAOID& device_;
   SnmpSession& session_;
+  const bool private_v3_;
+  const unsigned access_changes_;  // when the pass began
 };
 
 void SNMP_QIRAOID::do_sample() {
@@ -67,6 +80,8 @@ void SNMP_QIRAOID::do_sample() {
 
   std::unique_lock<std::mutex> access(access_mutex_);
   if (!access_) return;  // refused settings, and none usable before them
+  const std::shared_ptr<const AccessSettings> settings = access_;
+  const unsigned access_changes = access_changes_.load();
   SnmpSession session(session_);
   if (!session.is_open()) {
     snmp_sess_perror("snmpbulkwalk", &session_);
@@ -77,7 +92,7 @@ void SNMP_QIRAOID::do_sample() {
   }
   access.unlock();
 
-  Pass pass(*this, session);
+  Pass pass(*this, session, *settings, access_changes);
   TableWalk walk(root_oid_, root_oid_len_);
   const TableWalk::Result result = walk.Run(ShapeOfNextPass(), pass, pass);
   if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));

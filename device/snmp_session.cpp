@@ -21,6 +21,7 @@ SnmpSession::SnmpSession(netsnmp_session& settings)
   // An SNMPv3 open discovers the agent's engine with an exchange of its own, holding the lock
   // every SNMPv3 device shares: each try is given at most kLongestDiscovery, so a silent agent
   // holds the others up briefly; the session then waits for answers as the settings say.
+  ForgetUserWithOtherKeys(settings);
   netsnmp_session discovery = settings;
   discovery.timeout = std::min(settings.timeout, kLongestDiscovery);
   handle_ = snmp_sess_open(&discovery);

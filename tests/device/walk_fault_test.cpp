@@ -255,6 +255,30 @@ INSTANTIATE_TEST_SUITE_P(Causes, BulkFallbackTest,
                                            BulkFailure{"genErr", FakeAnswer{SNMP_ERR_GENERR, 0, {}}},
                                            BulkFailure{"no answer", std::nullopt}));
 
+// A failing agent is told once per cause, over any number of passes, and its recovery once.
+TEST_F(WalkFaultTest, FailingAgentIsToldOncePerCauseAndOnRecovery) {
+  std::map<uint32_t, std::string> whole_table;
+  for (uint32_t k = 1; k <= 1397; ++k) whole_table[k] = "1";
+  auto answer_table = TableScript(kRoot, whole_table, FakeBinding::Text(kBeyond, "0"));
+  FakeAgent agent([answer_table, asked = 0](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
+    ++asked;
+    if (asked <= 3) return std::nullopt;                    // silence, within the first pass
+    if (asked <= 6) return FakeAnswer{SNMP_ERR_GENERR, 1, {FakeBinding::Null(request.names.at(0))}};
+    return answer_table(request);
+  });
+  Aim(agent);
+  std::string all;
+  for (int pass = 1; pass <= 5; ++pass) {
+    Pass();
+    all += log;
+  }
+  EXPECT_EQ(LinesWith(all, ": failing: "), 2u) << all;
+  EXPECT_THAT(all, ::testing::HasSubstr("device 12 agent " + agent.address() +
+                                        ": failing: no answer within the time-out and its retries\n"));
+  EXPECT_THAT(all, ::testing::HasSubstr(": failing: error status 5 (genErr) at OID 1.3.6.1.4.1.61333.1.1.4.0\n"));
+  EXPECT_EQ(LinesWith(all, ": answering again after failing for "), 1u) << all;
+}
+
 TEST_F(WalkFaultTest, PassWithoutAgentAddressOnlyLogs) {
   InitHostSide(device, 12, R"({"address":4})");
   EXPECT_EQ(Pass(), 0u);

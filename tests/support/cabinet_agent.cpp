@@ -103,11 +103,25 @@ CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
     start.push_back("--address");
     start.push_back(std::to_string(address));
   }
-  // 'cabinet start' already moves on when its port is taken; a whole new try covers the rarer
-  // failures of a loaded machine running many tests at once.
+  start.insert(start.end(), {"--community", options.community});
+  for (const std::string& user : options.v3_users) start.insert(start.end(), {"--v3-user", user});
+  try {
+    Start(start);
+  } catch (...) {
+    Run({kBash, CABINET_COMMAND, "stop", "--dir", directory_});
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+    throw;
+  }
+}
+
+// 'cabinet start' already moves on when its port is taken; a whole new try covers the rarer
+// failures of a loaded machine running many tests at once.
+void CabinetAgent::Start(std::vector<std::string> command) {
+  start_ = std::move(command);
   std::string failures;
   for (int attempt = 1; attempt <= 3; ++attempt) {
-    const Outcome outcome = Run(start);
+    const Outcome outcome = Run(start_);
     if (outcome.exit_code == 0) {
       address_ = ReadyAddress(outcome.output);
       if (!address_.empty()) return;
@@ -115,10 +129,14 @@ CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
     failures += "attempt " + std::to_string(attempt) + ":\n" + outcome.output;
     if (outcome.exit_code == 2) break;  // refused its arguments: trying again won't help
   }
-  Run({kBash, CABINET_COMMAND, "stop", "--dir", directory_});
-  std::error_code ignored;
-  std::filesystem::remove_all(directory_, ignored);
   throw std::runtime_error("the cabinet agent did not start:\n" + failures);
+}
+
+void CabinetAgent::Restart() {
+  Run({kBash, CABINET_COMMAND, "stop", "--dir", directory_});
+  std::vector<std::string> again = start_;
+  again.insert(again.end(), {"--port", std::to_string(port())});
+  Start(std::move(again));
 }
 
 CabinetAgent::~CabinetAgent() {

@@ -15,6 +15,9 @@ class CabinetAgent {
     // true: the community sees only the cabinets' tables, so a walk past the last column ends with
     // endOfMibView; false: it sees everything the agent has.
     bool restricted_view = true;
+    std::string community = "qondel";  // the only one the agent knows
+    // SNMPv3 users as 'cabinet start --v3-user' takes them: NAME:AUTH:PASS[:PRIV:PASS].
+    std::vector<std::string> v3_users = {};
   };
 
   // Both throw std::runtime_error with the agent's log on failure. (Two constructors, not a default
@@ -30,8 +33,14 @@ class CabinetAgent {
   // Columns 1..1397 of the cabinet at device_address; throws std::runtime_error if refused.
   void SetColumns(int device_address, const std::map<int, std::string>& columns);  // seen by the next walk
   const std::string& directory() const { return directory_; }
+  // Stops the agent and starts it again on the same port, as after a power cut: its engine boots
+  // count goes up. Throws std::runtime_error if it does not come back.
+  void Restart();
 
  private:
+  void Start(std::vector<std::string> command);
+
+  std::vector<std::string> start_;
   std::string directory_;
   std::string address_;
 };

@@ -1,0 +1,118 @@
+// Access settings as appSetting gives them: what is taken, what is refused and why, and that a
+// refusal never shows a secret and never leaves a device without settings it had.
+#include <string>
+#include <variant>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "../host/test_device.h"
+#include "access_settings.h"
+#include "fake_agent.h"
+#include "net_snmp_library.h"
+#include "qiraoid_probe.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::variant<AccessSettings, AccessRefusal> Read(const std::string& members) {
+  EnsureNetSnmpReady();
+  return ReadAccessSettings(ParseJson("{" + members + "}"));
+}
+
+const char kV3[] = R"("snmp_version":"3","security_name":"alice",)";
+
+TEST(AccessSettings, RefusedSettingsNameTheirKey) {
+  const struct {
+    std::string members;
+    const char* key;
+  } rows[] = {
+      {R"("community":"")", "community"},
+      {R"("community":{})", "community"},
+      {R"("snmp_version":"1")", "snmp_version"},
+      {R"("snmp_version":"3")", "security_name"},
+      {R"("snmp_version":"3","security_name":"123456789012345678901234567890123")", "security_name"},
+      {std::string(kV3) + R"("security_level":"authAndMore")", "security_level"},
+      {std::string(kV3) + R"("security_level":"authNoPriv","auth_protocol":"SHA-999","auth_passphrase":"12345678")",
+       "auth_protocol"},
+      {std::string(kV3) + R"("security_level":"authNoPriv","auth_protocol":"SHA","auth_passphrase":"1234567")",
+       "auth_passphrase"},
+      {std::string(kV3) + R"("security_level":"authPriv","auth_protocol":"SHA","auth_passphrase":"12345678")",
+       "priv_protocol"},
+      {std::string(kV3) + R"("security_level":"authPriv","auth_protocol":"SHA","auth_passphrase":"12345678",
+       "priv_protocol":"AES")", "priv_passphrase"},
+      {R"("timeout_seconds":0)", "timeout_seconds"},
+      {R"("timeout_seconds":"ten")", "timeout_seconds"},
+      {R"("timeout_seconds":"5s")", "timeout_seconds"},
+      {R"("timeout_seconds":601)", "timeout_seconds"},
+      {R"("retries":-1)", "retries"},
+      {R"("retries":"11")", "retries"},
+  };
+  for (const auto& row : rows) {
+    const auto read = Read(row.members);
+    ASSERT_TRUE(std::holds_alternative<AccessRefusal>(read)) << row.members;
+    EXPECT_EQ(std::get<AccessRefusal>(read).key, row.key) << row.members;
+  }
+}
+
+TEST(AccessSettings, TakenSettingsBecomeTheSessionTemplate) {
+  const auto v2c = Read(R"("community":"elsewhere","timeout_seconds":"2.5","retries":3)");
+  ASSERT_TRUE(std::holds_alternative<AccessSettings>(v2c));
+  netsnmp_session session;
+  snmp_sess_init(&session);
+  ApplyAccess(std::get<AccessSettings>(v2c), &session);
+  EXPECT_EQ(session.version, SNMP_VERSION_2c);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(session.community), session.community_len), "elsewhere");
+  EXPECT_EQ(session.timeout, 2500000);
+  EXPECT_EQ(session.retries, 3);
+
+  // Each protocol by its name, with a key as long as its hash.
+  const struct {
+    const char* auth;
+    size_t key_length;
+  } auths[] = {{"MD5", 16}, {"SHA", 20}, {"SHA-224", 28}, {"SHA-256", 32}, {"SHA-384", 48}, {"SHA-512", 64}};
+  for (const auto& auth : auths) {
+    for (const char* priv : {"DES", "AES", "AES-192", "AES-256"}) {
+      const auto v3 = Read(std::string(kV3) + R"("security_level":"authPriv","auth_protocol":")" + auth.auth +
+                           R"(","auth_passphrase":"auth-pass","priv_protocol":")" + priv +
+                           R"(","priv_passphrase":"priv-pass","context_name":"ctx","timeout_seconds":0.05})");
+      ASSERT_TRUE(std::holds_alternative<AccessSettings>(v3)) << auth.auth << " " << priv;
+      snmp_sess_init(&session);
+      ApplyAccess(std::get<AccessSettings>(v3), &session);
+      EXPECT_EQ(session.version, SNMP_VERSION_3);
+      EXPECT_EQ(std::string(session.securityName, session.securityNameLen), "alice");
+      EXPECT_EQ(std::string(session.contextName, session.contextNameLen), "ctx");
+      EXPECT_EQ(session.securityLevel, SNMP_SEC_LEVEL_AUTHPRIV);
+      EXPECT_EQ(session.securityAuthKeyLen, auth.key_length) << auth.auth;
+      EXPECT_EQ(session.securityPrivKeyLen, auth.key_length) << auth.auth;
+      EXPECT_EQ(session.timeout, 50000);
+    }
+  }
+}
+
+// A refusal is one line naming the device and the key; the device keeps what it had, or, when it
+// never had usable settings, does not poll at all.
+TEST(AccessSettings, RefusalKeepsThePreviousSettingsAndShowsNoSecret) {
+  FakeAgent agent([](const FakeRequest&) { return std::optional<FakeAnswer>(); });
+  QiraoidProbe device;
+  InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
+  testing::internal::CaptureStdout();
+  device.ReadAccess(ParseJson(R"({"snmp_version":"3","security_name":"alice","security_level":"authNoPriv",
+      "auth_protocol":"SHA","auth_passphrase":"secret!"})"));
+  device.do_sample();
+  EXPECT_EQ(agent.request_count(), 0u) << "never had usable settings: no polling";
+
+  device.ReadAccess(ParseJson(R"({"community":"first-secret"})"));
+  device.ReadAccess(ParseJson(R"({"community":"second-secret","retries":"many"})"));
+  const std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_THAT(log, HasSubstr("device 12: access setting auth_passphrase refused"));
+  EXPECT_THAT(log, HasSubstr("device 12: access setting retries refused"));
+  EXPECT_THAT(log, HasSubstr("keeping the previous access settings"));
+  EXPECT_THAT(log, Not(HasSubstr("secret")));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(device.session_.community), device.session_.community_len),
+            "first-secret");
+}
+
+}  // namespace
