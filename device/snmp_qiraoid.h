@@ -42,13 +42,13 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   netsnmp_session session_;  // template from which each pass opens its session
   oid root_oid_[MAX_OID_LEN];
   size_t root_oid_len_;
+  std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
  private:
   class Pass;  // one pass's exchange and store, for the walk
   void ReadRequestShape(const Json::Value& config);
   RequestShape ShapeOfNextPass() const;
 
-  std::atomic<long> max_repetitions_{0};  // 0: one binding per request
   std::chrono::steady_clock::time_point bulk_again_at_;  // the sampling thread's only
   StopSignal stop_;
   std::once_flag thread_started_;
