@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -102,6 +103,11 @@ CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
   for (int address : options.addresses) {
     start.push_back("--address");
     start.push_back(std::to_string(address));
+  }
+  if (!options.values.empty()) {
+    const std::string path = directory_ + "/test-values";
+    std::ofstream(path) << options.values;
+    start.insert(start.end(), {"--values", path});
   }
   // 'cabinet start' already moves on when its port is taken; a whole new try covers the rarer
   // failures of a loaded machine running many tests at once.
