@@ -125,7 +125,7 @@ class Receipts : public standin::HostListener {
 
 TEST(ManyDevices, AThousandStartWalkCompleteARoundAndStopCleanly) {
   RaiseDescriptorLimit(kDevices * kDescriptorsPerDevice + 256);
-  CabinetAgent agent({AllAddresses(), true, SmallTables()});
+  CabinetAgent agent({AllAddresses(), true}, SmallTables());
   standin::SetJournalKept(false);
   Receipts receipts;
   standin::SetListener(&receipts);

@@ -95,7 +95,7 @@ std::string ReadyAddress(const std::string& output) {
 
 CabinetAgent::CabinetAgent() : CabinetAgent(Options{}) {}
 
-CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
+CabinetAgent::CabinetAgent(Options options, const std::string& values) : directory_(MakeDirectory()) {
   std::vector<std::string> start = {kBash, CABINET_COMMAND, "start", "--dir", directory_, "--view",
                                     options.restricted_view ? "cabinet" : "full",
                                     // Should the test die without unwinding, the agent goes too.
@@ -104,9 +104,9 @@ CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
     start.push_back("--address");
     start.push_back(std::to_string(address));
   }
-  if (!options.values.empty()) {
+  if (!values.empty()) {
     const std::string path = directory_ + "/test-values";
-    std::ofstream(path) << options.values;
+    std::ofstream(path) << values;
     start.insert(start.end(), {"--values", path});
   }
   // 'cabinet start' already moves on when its port is taken; a whole new try covers the rarer
