@@ -108,7 +108,7 @@ def back_after_restarts(rounds, restarts):
 
 
 def seconds(value):
-    return "-" if value is None else "%.0f s" % value
+    return "-" if value is None else "%.0f s" % max(value, 0)  # record times are whole seconds
 
 
 def main(work):
