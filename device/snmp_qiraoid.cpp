@@ -32,7 +32,8 @@ int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
   ReadAccess(app.isObject() ? app : none);
   const int result = UniDataDevice::InitSetting(config);
   std::call_once(thread_started_, [this] {
-    sample_thread_ = std::make_unique<std::thread>(&SNMP_QIRAOID::sample_data, this, nullptr);
+    sample_thread_ =
+        std::make_unique<SamplingThread>([this] { sample_data(nullptr); }, kSamplingStackBytes);
   });
   return result;
 }

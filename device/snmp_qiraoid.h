@@ -12,13 +12,13 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
 #include "access_settings.h"
 #include "agent_health.h"
+#include "sampling_thread.h"
 #include "snmp_qiraoid_data.h"
 #include "stop_signal.h"
 #include "table_walk.h"
@@ -72,5 +72,5 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   AgentHealth health_;
   StopSignal stop_;
   std::once_flag thread_started_;
-  std::unique_ptr<std::thread> sample_thread_;
+  std::unique_ptr<SamplingThread> sample_thread_;
 };

@@ -1,14 +1,31 @@
 #include "stop_signal.h"
 
+#include <fcntl.h>
 #include <sys/eventfd.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
 
+namespace {
+
+// Net-SNMP waits on a session's socket with a plain fd_set in places, which aborts the process
+// for a descriptor of FD_SETSIZE or more. Stop descriptors are idle most of the time, so they
+// move above that line where the limit allows, leaving the low numbers to the sessions.
+int AboveTheSelectLimit(int fd) {
+  const int high = fcntl(fd, F_DUPFD_CLOEXEC, FD_SETSIZE);
+  if (high < 0) return fd;
+  close(fd);
+  return high;
+}
+
+}  // namespace
+
 StopSignal::StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  fd_ = AboveTheSelectLimit(fd_);
 }
 
 StopSignal::~StopSignal() { close(fd_); }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -94,7 +95,7 @@ std::string ReadyAddress(const std::string& output) {
 
 CabinetAgent::CabinetAgent() : CabinetAgent(Options{}) {}
 
-CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
+CabinetAgent::CabinetAgent(Options options, const std::string& values) : directory_(MakeDirectory()) {
   std::vector<std::string> start = {kBash, CABINET_COMMAND, "start", "--dir", directory_, "--view",
                                     options.restricted_view ? "cabinet" : "full",
                                     // Should the test die without unwinding, the agent goes too.
@@ -102,6 +103,11 @@ CabinetAgent::CabinetAgent(Options options) : directory_(MakeDirectory()) {
   for (int address : options.addresses) {
     start.push_back("--address");
     start.push_back(std::to_string(address));
+  }
+  if (!values.empty()) {
+    const std::string path = directory_ + "/test-values";
+    std::ofstream(path) << values;
+    start.insert(start.end(), {"--values", path});
   }
   start.insert(start.end(), {"--community", options.community});
   for (const std::string& user : options.v3_users) start.insert(start.end(), {"--v3-user", user});

@@ -23,7 +23,9 @@ class CabinetAgent {
   // Both throw std::runtime_error with the agent's log on failure. (Two constructors, not a default
   // argument: Options isn't complete inside the class, so "Options options = {}" won't compile.)
   CabinetAgent();
-  explicit CabinetAgent(Options options);
+  // values: a values file's text (cabinet/README.md) served instead of the full default tables;
+  // a table of a few columns keeps walks short when many devices walk one agent.
+  explicit CabinetAgent(Options options, const std::string& values = "");
   ~CabinetAgent();
   CabinetAgent(const CabinetAgent&) = delete;
   CabinetAgent& operator=(const CabinetAgent&) = delete;
