@@ -6,6 +6,8 @@
 #include "history_file.h"
 #include "line_output.h"
 
+namespace qiraoid {
+
 int DumpHistory(const Options& options) {
   HistoryFile file(options.dump_file, kRecordBytes);
   LineOutput out(STDOUT_FILENO);
@@ -19,3 +21,5 @@ int DumpHistory(const Options& options) {
   Diagnose(file.TornTailMessage());
   return 1;
 }
+
+}  // namespace qiraoid

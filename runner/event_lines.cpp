@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace qiraoid {
+
 namespace {
 
 constexpr int kColumnsInTextRound = 8;
@@ -95,3 +97,5 @@ std::string CsvRow(const DecodedRecord& record) {
   }
   return line;
 }
+
+}  // namespace qiraoid

@@ -7,6 +7,8 @@
 
 #include "runner_error.h"
 
+namespace qiraoid {
+
 HistoryFile::HistoryFile(std::string path, std::size_t record_bytes)
     : path_(std::move(path)), record_bytes_(record_bytes) {
   struct stat status {};
@@ -37,3 +39,5 @@ std::string HistoryFile::TornTailMessage() const {
          std::to_string(record_count_) + " are not a whole record (records are " +
          std::to_string(record_bytes_) + " bytes); ignored";
 }
+
+}  // namespace qiraoid

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+namespace qiraoid {
+
 class HistoryFile {
  public:
   // Throws RunnerError when the file cannot be opened.
@@ -26,3 +28,5 @@ class HistoryFile {
   uint64_t torn_bytes_ = 0;
   uint64_t read_ = 0;
 };
+
+}  // namespace qiraoid

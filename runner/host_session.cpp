@@ -7,6 +7,8 @@
 
 class ZRMController;
 
+namespace qiraoid {
+
 HostSession::HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
                          standin::HostListener& listener)
     : registration_(listener), library_(plugin) {
@@ -35,3 +37,5 @@ void HostSession::Start(const DeviceConfig& config) {
     throw RunnerError(name + ": starting it threw: " + error.what());
   }
 }
+
+}  // namespace qiraoid

@@ -7,6 +7,8 @@
 
 #include "runner_error.h"
 
+namespace qiraoid {
+
 const char kUsage[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
@@ -161,3 +163,5 @@ Options ParseOptions(int argc, const char* const* argv) {
   CheckComplete(options);
   return options;
 }
+
+}  // namespace qiraoid

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace qiraoid {
+
 enum class Command { kHelp, kRun, kReplay, kDump };
 
 struct Options {
@@ -22,3 +24,5 @@ struct Options {
 Options ParseOptions(int argc, const char* const* argv);
 
 extern const char kUsage[];
+
+}  // namespace qiraoid

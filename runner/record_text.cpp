@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace qiraoid {
+
 DecodedRecord DecodeRecord(std::string_view bytes) {
   // The packed struct is laid out exactly as stored, and this target is little-endian.
   SNMP_QIRAOID_Data_t raw;
@@ -31,3 +33,5 @@ std::string NumberText(float value) {
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
+
+}  // namespace qiraoid

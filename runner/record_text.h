@@ -9,6 +9,8 @@
 
 #include "snmp_qiraoid_data.h"
 
+namespace qiraoid {
+
 struct DecodedRecord {
   uint32_t device_id = 0;
   std::array<float, kQiraoidColumns> values{};  // values[k-1] is column k
@@ -25,3 +27,5 @@ std::string TimeText(const ttime& time, char separator);
 
 // The shortest text that reads back as the same float ("220.5", "0", "1e+20"); "nan", "inf".
 std::string NumberText(float value);
+
+}  // namespace qiraoid

@@ -9,6 +9,8 @@
 #include "round_printer.h"
 #include "stop_signals.h"
 
+namespace qiraoid {
+
 namespace {
 
 std::vector<HistoryFile> OpenHistories(const std::string& directory,
@@ -59,3 +61,5 @@ int ReplayHistory(const Options& options) {
   session.Stop();
   return status;
 }
+
+}  // namespace qiraoid

@@ -13,6 +13,8 @@
 
 #include "runner_error.h"
 
+namespace qiraoid {
+
 namespace {
 
 std::string ReadWholeFile(const std::string& path) {
@@ -125,3 +127,5 @@ std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs) {
   for (const auto& config : configs) ids.push_back(config.id);
   return ids;
 }
+
+}  // namespace qiraoid

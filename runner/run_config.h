@@ -8,6 +8,8 @@
 
 #include <json/value.h>
 
+namespace qiraoid {
+
 struct DeviceConfig {
   uint32_t id = 0;
   std::string agent;
@@ -21,3 +23,5 @@ enum class AgentUse { kRequired, kDropped };
 std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use);
 
 std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs);
+
+}  // namespace qiraoid
