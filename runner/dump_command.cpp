@@ -9,7 +9,7 @@
 namespace qiraoid {
 
 int DumpHistory(const Options& options) {
-  HistoryFile file(options.dump_file, kRecordBytes);
+  HistoryFile file = HistoryFile::Open(options.dump_file);
   LineOutput out(STDOUT_FILENO);
   if (options.csv) out.Write(CsvHeader());
   std::string record;

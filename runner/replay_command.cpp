@@ -17,7 +17,7 @@ std::vector<HistoryFile> OpenHistories(const std::string& directory,
                                        const std::vector<DeviceConfig>& configs) {
   std::vector<HistoryFile> files;
   for (const auto& config : configs) {
-    files.emplace_back(directory + "/" + standin::HistoryFileName(config.id), kRecordBytes);
+    files.push_back(HistoryFile::Open(directory + "/" + standin::HistoryFileName(config.id)));
   }
   return files;
 }
