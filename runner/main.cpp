@@ -18,7 +18,7 @@ int Dispatch(const qiraoid::Options& options) {
     case Command::kDump: return qiraoid::DumpHistory(options);
     case Command::kHelp: break;
   }
-  std::fputs(qiraoid::kUsage, stdout);
+  std::fputs(options.help.c_str(), stdout);
   return 0;
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libjsoncpp-dev libsnmp-dev libboost-dev snmpd snmp perl locales procps)
+          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev snmpd snmp perl locales procps)
 if [[ "${1:-}" == "--armhf" ]]; then
   packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file)
 fi
