@@ -4,6 +4,7 @@
 // At most 255 bytes of printable ASCII.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "descriptor_limit.h"
 #include "runner_error.h"
 #include "setting_types.h"
 
@@ -29,6 +30,7 @@ std::string Explanation(const Json::Value& config) {
 HostSession::HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
                          standin::HostListener& listener)
     : registration_(listener), library_(plugin) {
+  RaiseDescriptorLimit();
   for (const DeviceConfig& config : devices) Start(config);
 }
 
