@@ -4,6 +4,10 @@
 
 #include "options.h"
 
+namespace qiraoid {
+
 int RunDevices(const Options& options);     // zrmhost run
 int ReplayHistory(const Options& options);  // zrmhost replay
 int DumpHistory(const Options& options);    // zrmhost dump
+
+}  // namespace qiraoid

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+namespace qiraoid {
+
 void Diagnose(const std::string& message) {
   const std::string line = "zrmhost: " + message + "\n";
   const char* next = line.data();
@@ -13,3 +15,5 @@ void Diagnose(const std::string& message) {
     left -= static_cast<std::size_t>(written);
   }
 }
+
+}  // namespace qiraoid

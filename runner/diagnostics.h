@@ -4,4 +4,8 @@
 
 #include <string>
 
+namespace qiraoid {
+
 void Diagnose(const std::string& message);
+
+}  // namespace qiraoid

@@ -6,8 +6,10 @@
 #include "history_file.h"
 #include "line_output.h"
 
+namespace qiraoid {
+
 int DumpHistory(const Options& options) {
-  HistoryFile file(options.dump_file, kRecordBytes);
+  HistoryFile file = HistoryFile::Open(options.dump_file);
   LineOutput out(STDOUT_FILENO);
   if (options.csv) out.Write(CsvHeader());
   std::string record;
@@ -19,3 +21,5 @@ int DumpHistory(const Options& options) {
   Diagnose(file.TornTailMessage());
   return 1;
 }
+
+}  // namespace qiraoid

@@ -1,30 +1,14 @@
 #include "event_lines.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "json_text.h"
+
+namespace qiraoid {
 
 namespace {
 
 constexpr int kColumnsInTextRound = 8;
-
-// Quotes UTF-8 text as a JSON string; non-ASCII characters pass through as they are.
-std::string JsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      quoted += escaped;
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + '"';
-}
 
 // JSON has no NaN or infinity: those become null.
 std::string JsonNumber(float value) {
@@ -45,8 +29,8 @@ std::string TextRoundLine(uint32_t device, int round, const DecodedRecord& recor
 
 std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& record) {
   std::string line = "{\"event\":\"round\",\"device\":" + std::to_string(device) +
-                     ",\"round\":" + std::to_string(round) + ",\"time\":\"" +
-                     TimeText(record.time, 'T') + "\",\"values\":[";
+                     ",\"round\":" + std::to_string(round) +
+                     ",\"time\":" + JsonQuoted(TimeText(record.time, 'T')) + ",\"values\":[";
   for (std::size_t k = 0; k < record.values.size(); ++k) {
     if (k > 0) line += ',';
     line += JsonNumber(record.values[k]);
@@ -65,7 +49,7 @@ std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTr
   if (format == LineFormat::kJson) {
     return "{\"event\":\"alarm\",\"device\":" + std::to_string(device) +
            ",\"signal\":" + std::to_string(alarm.signal_no) + ",\"id\":" +
-           JsonString(alarm.signal_id) + ",\"name\":" + JsonString(alarm.signal_name) +
+           JsonQuoted(alarm.signal_id) + ",\"name\":" + JsonQuoted(alarm.signal_name) +
            ",\"active\":" + (alarm.active ? "true" : "false") + "}";
   }
   return "device " + std::to_string(device) + " signal " + std::to_string(alarm.signal_no) +
@@ -95,3 +79,5 @@ std::string CsvRow(const DecodedRecord& record) {
   }
   return line;
 }
+
+}  // namespace qiraoid

@@ -8,6 +8,8 @@
 #include "record_text.h"
 #include "standin_host.h"
 
+namespace qiraoid {
+
 enum class LineFormat { kText, kJson };
 
 // Text: the id, round number, time, the first columns and how many are non-zero.
@@ -24,3 +26,5 @@ std::string DumpLine(int index, const DecodedRecord& record);
 // Spreadsheet rows: "device,time,c1,...,c1397"; a value that is not a number is an empty cell.
 std::string CsvHeader();
 std::string CsvRow(const DecodedRecord& record);
+
+}  // namespace qiraoid

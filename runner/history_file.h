@@ -1,28 +1,39 @@
-// Reads a history file of fixed-size records, oldest first. Only whole records are read; bytes
-// after the last whole one (a torn tail) are counted so the caller can report them.
+// Reads a history file of device records (record_text.h), oldest first. Every whole record must
+// carry a time stamp that is a date and a time of day, or the file is refused as not a history
+// file. Bytes after the last whole record (a torn tail) are counted so the caller can report them.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <istream>
+#include <memory>
 #include <string>
+
+namespace qiraoid {
 
 class HistoryFile {
  public:
-  // Throws RunnerError when the file cannot be opened.
-  HistoryFile(std::string path, std::size_t record_bytes);
+  // Throws RunnerError when the path is not a readable regular file, or for a record whose time
+  // stamp is not a date and time (naming the first such record, its number and its offset).
+  static HistoryFile Open(const std::string& path);
+  // The same for bytes already at hand; name stands for the file in messages.
+  HistoryFile(std::unique_ptr<std::istream> stream, uint64_t size, std::string name);
 
   bool Next(std::string& record);  // false after the last whole record
   uint64_t record_count() const { return record_count_; }
   uint64_t torn_bytes() const { return torn_bytes_; }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return name_; }
   // "FILE: N bytes after record R are not a whole record; ignored", for a file with a torn tail.
   std::string TornTailMessage() const;
 
  private:
-  std::string path_;
-  std::size_t record_bytes_;
-  std::ifstream stream_;
+  void CheckTimes();
+  void Seek(uint64_t offset);
+
+  std::unique_ptr<std::istream> stream_;
+  std::string name_;
   uint64_t record_count_ = 0;
   uint64_t torn_bytes_ = 0;
   uint64_t read_ = 0;
 };
+
+}  // namespace qiraoid

@@ -11,6 +11,8 @@
 #include "run_config.h"
 #include "standin_host.h"
 
+namespace qiraoid {
+
 class HostSession {
  public:
   // Throws RunnerError when the plug-in cannot be loaded or a device does not start.
@@ -36,3 +38,5 @@ class HostSession {
   PluginLibrary library_;
   std::vector<ZRMSocketDevice*> devices_;
 };
+
+}  // namespace qiraoid

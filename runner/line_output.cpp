@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+namespace qiraoid {
+
 void LineOutput::Write(std::string line) {
   line.push_back('\n');
   std::lock_guard<std::mutex> guard(mutex_);
@@ -19,3 +21,5 @@ void LineOutput::Write(std::string line) {
     left -= static_cast<std::size_t>(written);
   }
 }
+
+}  // namespace qiraoid

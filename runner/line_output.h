@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+namespace qiraoid {
+
 class LineOutput {
  public:
   explicit LineOutput(int fd) : fd_(fd) {}
@@ -17,3 +19,5 @@ class LineOutput {
   int fd_;
   std::mutex mutex_;
 };
+
+}  // namespace qiraoid

@@ -9,14 +9,16 @@
 
 namespace {
 
-int Dispatch(const Options& options) {
+using qiraoid::Command;
+
+int Dispatch(const qiraoid::Options& options) {
   switch (options.command) {
-    case Command::kRun: return RunDevices(options);
-    case Command::kReplay: return ReplayHistory(options);
-    case Command::kDump: return DumpHistory(options);
+    case Command::kRun: return qiraoid::RunDevices(options);
+    case Command::kReplay: return qiraoid::ReplayHistory(options);
+    case Command::kDump: return qiraoid::DumpHistory(options);
     case Command::kHelp: break;
   }
-  std::fputs(kUsage, stdout);
+  std::fputs(options.help.c_str(), stdout);
   return 0;
 }
 
@@ -24,16 +26,16 @@ int Dispatch(const Options& options) {
 
 int main(int argc, char** argv) {
   try {
-    return Dispatch(ParseOptions(argc, argv));
-  } catch (const UsageError& error) {
-    Diagnose(error.what());
-    Diagnose("run \"zrmhost --help\" for usage");
+    return Dispatch(qiraoid::ParseOptions(argc, argv));
+  } catch (const qiraoid::UsageError& error) {
+    qiraoid::Diagnose(error.what());
+    qiraoid::Diagnose("run \"zrmhost --help\" for usage");
     return 2;
-  } catch (const RunnerError& error) {
-    Diagnose(error.what());
+  } catch (const qiraoid::RunnerError& error) {
+    qiraoid::Diagnose(error.what());
     return 1;
   } catch (const std::exception& error) {
-    Diagnose(std::string("failed: ") + error.what());
+    qiraoid::Diagnose(std::string("failed: ") + error.what());
     return 1;
   }
 }

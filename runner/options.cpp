@@ -3,161 +3,130 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "runner_error.h"
 
-const char kUsage[] =
+namespace qiraoid {
+
+namespace {
+
+const char kSynopsis[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
-    "      Loads the plug-in, starts every device of FILE and prints each round and each alarm\n"
-    "      change the host receives, until every device completed N rounds or SIGINT/SIGTERM.\n"
-    "      --timeout S fails when a device completes no round within S seconds (without it, a\n"
-    "      device silent for 30 s is only mentioned).\n"
-    "      --history DIR appends every stored record to DIR/device-<id>.history.\n"
     "  zrmhost replay --plugin PATH --config FILE --history DIR [--json]\n"
-    "      Feeds each device's stored records back through LoadFromCache and prints the rounds\n"
-    "      and alarm changes that follow. The devices get no agent, so they never walk; each\n"
-    "      replayed round carries the time of the replay, as the host stamps every round.\n"
     "  zrmhost dump FILE [--csv]\n"
-    "      Prints the records of a history file: device id, time and the 1397 values.\n"
-    "  zrmhost --help\n"
+    "  zrmhost [COMMAND] --help\n"
     "\n"
-    "FILE is JSON: {\"devices\": [{\"id\": 12, \"agent\": \"udp:127.0.0.1:1161\", \"address\": 4,\n"
+    "FILE is JSON: {\"devices\": [{\"id\": 12, \"agent\": \"udp:192.0.2.10:161\", \"address\": 4,\n"
     "  \"appSetting\": {\"b_mode\": \"2\"}, \"thresholdSetting\": {...}}, ...]}; each device object is\n"
-    "  handed to the device as its configuration.\n"
+    "  handed to the device as its configuration. At most 16 MB and 1024 devices; \"agent\" is\n"
+    "  [udp:|tcp:|udp6:|tcp6:]host[:port], the host an IPv4 address, an IPv6 address in brackets\n"
+    "  or a host name, the port 1-65535 (161 when absent).\n"
     "Output: one line per event on standard output (--json: one JSON object per line); the\n"
     "  plug-in's own log lines go to standard error.\n"
     "Exit status: 0 done, 1 bad input or failed run, 2 bad command line.\n";
 
-namespace {
-
-const char* CommandName(Command command) {
-  switch (command) {
-    case Command::kRun: return "run";
-    case Command::kReplay: return "replay";
-    case Command::kDump: return "dump";
-    case Command::kHelp: break;
+// "" for a whole number in 1-1000000000 written in decimal digits.
+std::string WholeNumberProblem(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > 1000000000) {
+    return "wants a whole number of at least 1, not \"" + text + "\"";
   }
   return "";
 }
 
-int PositiveInt(const std::string& flag, const std::string& text) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || value < 1 || value > 1000000000) {
-    throw UsageError(flag + " wants a whole number of at least 1, not \"" + text + "\"");
-  }
-  return static_cast<int>(value);
-}
-
-double PositiveSeconds(const std::string& flag, const std::string& text) {
+// "" for a finite number of seconds above 0 and at most 10^7.
+std::string SecondsProblem(const std::string& text) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0 || value > 1e7) {
-    throw UsageError(flag + " wants a number of seconds above 0, not \"" + text + "\"");
+    return "wants a number of seconds above 0, not \"" + text + "\"";
   }
-  return value;
+  return "";
 }
 
-// Walks the arguments after the command, each "--flag value", "--flag=value" or a switch.
-class ArgumentWalker {
- public:
-  ArgumentWalker(Options& options, std::vector<std::string> args)
-      : options_(options), args_(std::move(args)) {}
-
-  void Walk() {
-    for (index_ = 0; index_ < args_.size(); ++index_) Take(args_[index_]);
-  }
-
- private:
-  void Take(const std::string& arg) {
-    const std::size_t equals = arg.find('=');
-    const bool joined = arg.rfind("--", 0) == 0 && equals != std::string::npos;
-    const std::string flag = joined ? arg.substr(0, equals) : arg;
-    joined_value_ = joined ? std::optional<std::string>(arg.substr(equals + 1)) : std::nullopt;
-    const Command command = options_.command;
-    if (flag == "--help" || flag == "-h") {
-      options_.command = Command::kHelp;
-    } else if (flag == "--json" && command != Command::kDump) {
-      options_.json = true;
-    } else if (flag == "--csv" && command == Command::kDump) {
-      options_.csv = true;
-    } else if (flag == "--plugin" && command != Command::kDump) {
-      options_.plugin = Value(flag);
-    } else if (flag == "--config" && command != Command::kDump) {
-      options_.config = Value(flag);
-    } else if (flag == "--history" && command != Command::kDump) {
-      options_.history = Value(flag);
-    } else if (flag == "--rounds" && command == Command::kRun) {
-      options_.rounds = PositiveInt(flag, Value(flag));
-    } else if (flag == "--timeout" && command == Command::kRun) {
-      options_.timeout_seconds = PositiveSeconds(flag, Value(flag));
-    } else if (command == Command::kDump && arg.rfind("-", 0) != 0 && options_.dump_file.empty()) {
-      options_.dump_file = arg;
-    } else {
-      throw UsageError(std::string("zrmhost ") + CommandName(command) + " does not take \"" + arg + "\"");
-    }
-    if (joined_value_ && !consumed_) {
-      throw UsageError(flag + " takes no value");
-    }
-    consumed_ = false;
-  }
-
-  std::string Value(const std::string& flag) {
-    consumed_ = true;
-    if (joined_value_) return *joined_value_;
-    if (index_ + 1 >= args_.size()) throw UsageError(flag + " wants a value");
-    return args_[++index_];
-  }
-
-  Options& options_;
-  std::vector<std::string> args_;
-  std::size_t index_ = 0;
-  std::optional<std::string> joined_value_;
-  bool consumed_ = false;
-};
-
-void Require(bool present, Command command, const char* what) {
-  if (!present) throw UsageError(std::string("zrmhost ") + CommandName(command) + " needs " + what);
+void AddPluginOptions(CLI::App& command, Options& options) {
+  command.add_option("--plugin", options.plugin, "the device plug-in (.so)")->required()->type_name("PATH");
+  command.add_option("--config", options.config, "the devices, as JSON")->required()->type_name("FILE");
+  command.add_flag("--json", options.json, "one JSON object per line")->disable_flag_override();
 }
 
-void CheckComplete(const Options& options) {
-  switch (options.command) {
-    case Command::kRun:
-    case Command::kReplay:
-      Require(!options.plugin.empty(), options.command, "--plugin PATH");
-      Require(!options.config.empty(), options.command, "--config FILE");
-      if (options.command == Command::kReplay) {
-        Require(!options.history.empty(), options.command, "--history DIR");
-      }
-      break;
-    case Command::kDump:
-      Require(!options.dump_file.empty(), options.command, "a history FILE");
-      break;
-    case Command::kHelp:
-      break;
+CLI::App* AddRun(CLI::App& app, Options& options) {
+  CLI::App& run = *app.add_subcommand(
+      "run", "Loads the plug-in, starts every device of FILE and prints each round and each alarm\n"
+             "change the host receives, until every device completed N rounds or SIGINT/SIGTERM.");
+  AddPluginOptions(run, options);
+  run.add_option("--rounds", options.rounds, "stop once every device completed N rounds")
+      ->type_name("N")->check(CLI::Validator(WholeNumberProblem, ""));
+  run.add_option("--timeout", options.timeout_seconds,
+                 "fail when a device completes no round within S seconds (without it, a device "
+                 "silent for 30 s is only mentioned)")
+      ->type_name("S")->check(CLI::Validator(SecondsProblem, ""));
+  run.add_option("--history", options.history, "append every stored record to DIR/device-<id>.history")
+      ->type_name("DIR");
+  return &run;
+}
+
+CLI::App* AddReplay(CLI::App& app, Options& options) {
+  CLI::App& replay = *app.add_subcommand(
+      "replay", "Feeds each device's stored records back through LoadFromCache and prints the\n"
+                "rounds and alarm changes that follow. The devices get no agent, so they never walk;\n"
+                "each replayed round carries the time of the replay, as the host stamps every round.");
+  AddPluginOptions(replay, options);
+  replay.add_option("--history", options.history, "where run --history stored the records")
+      ->required()->type_name("DIR");
+  return &replay;
+}
+
+CLI::App* AddDump(CLI::App& app, Options& options) {
+  CLI::App& dump = *app.add_subcommand(
+      "dump", "Prints the records of a history file: device id, time and the 1397 values.");
+  dump.add_option("FILE", options.dump_file, "a history file")->required();
+  dump.add_flag("--csv", options.csv, "spreadsheet rows instead of text")->disable_flag_override();
+  return &dump;
+}
+
+// What was wrong, in the context of the command the words chose: "run: --plugin is required".
+// CLI11 calls a word that is no command an unexpected argument; the user meant it as a command.
+UsageError Refusal(CLI::App& app, const CLI::ParseError& error, int argc, const char* const* argv) {
+  const auto chosen = app.get_subcommands();
+  if (!chosen.empty()) return UsageError(chosen.front()->get_name() + ": " + error.what());
+  if (argc > 1 && argv[1][0] != '-') {
+    return UsageError(std::string("unknown command \"") + argv[1] + "\" (commands: run, replay, dump)");
   }
+  return UsageError(error.what());
 }
 
 }  // namespace
 
 Options ParseOptions(int argc, const char* const* argv) {
   Options options;
-  if (argc < 2) throw UsageError("no command given");
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") return options;
-  if (command == "run") {
-    options.command = Command::kRun;
-  } else if (command == "replay") {
-    options.command = Command::kReplay;
-  } else if (command == "dump") {
-    options.command = Command::kDump;
-  } else {
-    throw UsageError("unknown command \"" + command + "\"");
+  CLI::App app("zrmhost: runs a device plug-in the way the monitoring host does, without the host.",
+               "zrmhost");
+  app.footer(kSynopsis);
+  app.require_subcommand(1);
+  const std::pair<const CLI::App*, Command> commands[] = {
+      {AddRun(app, options), Command::kRun},
+      {AddReplay(app, options), Command::kReplay},
+      {AddDump(app, options), Command::kDump}};
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    options.help = app.help();
+    return options;
+  } catch (const CLI::ParseError& error) {
+    throw Refusal(app, error, argc, argv);
   }
-  ArgumentWalker(options, std::vector<std::string>(argv + 2, argv + argc)).Walk();
-  CheckComplete(options);
+  for (const auto& [command, name] : commands) {
+    if (command->parsed()) options.command = name;
+  }
   return options;
 }
+
+}  // namespace qiraoid

@@ -1,13 +1,16 @@
-// The runner's command line: one command and its options.
+// The runner's command line, read by CLI11: one command and its options.
 #pragma once
 
 #include <optional>
 #include <string>
 
+namespace qiraoid {
+
 enum class Command { kHelp, kRun, kReplay, kDump };
 
 struct Options {
   Command command = Command::kHelp;
+  std::string help;           // kHelp: the text to print
   std::string plugin;
   std::string config;
   std::string history;        // run: where to append records; replay: where to read them
@@ -21,4 +24,4 @@ struct Options {
 // Throws UsageError naming what is wrong.
 Options ParseOptions(int argc, const char* const* argv);
 
-extern const char kUsage[];
+}  // namespace qiraoid

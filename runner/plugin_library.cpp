@@ -6,6 +6,8 @@
 
 #include "runner_error.h"
 
+namespace qiraoid {
+
 namespace {
 
 using GetProviders = std::vector<std::shared_ptr<Provider>> (*)();
@@ -74,3 +76,5 @@ void PluginLibrary::DeleteDevices() {
   // Newest first, the reverse of creation.
   while (!devices_.empty()) devices_.pop_back();
 }
+
+}  // namespace qiraoid

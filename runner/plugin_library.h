@@ -10,6 +10,8 @@
 #include "provider.h"
 #include "zrm_socket_device.h"
 
+namespace qiraoid {
+
 class PluginLibrary {
  public:
   // Throws RunnerError: the loader's text for a file it cannot load, or a library without
@@ -30,3 +32,5 @@ class PluginLibrary {
   ZRMSocketDeviceProvider* device_provider_ = nullptr;
   std::vector<std::unique_ptr<ZRMSocketDevice>> devices_;
 };
+
+}  // namespace qiraoid

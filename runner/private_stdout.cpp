@@ -10,6 +10,8 @@
 
 #include "runner_error.h"
 
+namespace qiraoid {
+
 int DivertStdoutToStderr() {
   std::fflush(stdout);
   const int kept = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
@@ -19,3 +21,5 @@ int DivertStdoutToStderr() {
   }
   return kept;
 }
+
+}  // namespace qiraoid

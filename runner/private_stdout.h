@@ -2,5 +2,9 @@
 // a private copy of the real standard output and points fd 1 at standard error.
 #pragma once
 
+namespace qiraoid {
+
 // Returns the private descriptor (close-on-exec) of the real standard output.
 int DivertStdoutToStderr();
+
+}  // namespace qiraoid

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace qiraoid {
+
 DecodedRecord DecodeRecord(std::string_view bytes) {
   // The packed struct is laid out exactly as stored, and this target is little-endian.
   SNMP_QIRAOID_Data_t raw;
@@ -24,6 +26,23 @@ std::string TimeText(const ttime& time, char separator) {
   return text;
 }
 
+std::string TimeProblem(const ttime& time) {
+  struct Field {
+    const char* name;
+    unsigned value, low, high;
+  };
+  const Field fields[] = {{"month", time.month, 1, 12}, {"day", time.day, 1, 31},
+                          {"hour", time.hour, 0, 23},   {"minute", time.minute, 0, 59},
+                          {"second", time.second, 0, 59}};
+  for (const Field& field : fields) {
+    if (field.value < field.low || field.value > field.high) {
+      return std::string(field.name) + " " + std::to_string(field.value) + " is not in " +
+             std::to_string(field.low) + "-" + std::to_string(field.high);
+    }
+  }
+  return "";
+}
+
 std::string NumberText(float value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
@@ -31,3 +50,5 @@ std::string NumberText(float value) {
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
+
+}  // namespace qiraoid

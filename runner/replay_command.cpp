@@ -9,13 +9,15 @@
 #include "round_printer.h"
 #include "stop_signals.h"
 
+namespace qiraoid {
+
 namespace {
 
 std::vector<HistoryFile> OpenHistories(const std::string& directory,
                                        const std::vector<DeviceConfig>& configs) {
   std::vector<HistoryFile> files;
   for (const auto& config : configs) {
-    files.emplace_back(directory + "/" + standin::HistoryFileName(config.id), kRecordBytes);
+    files.push_back(HistoryFile::Open(directory + "/" + standin::HistoryFileName(config.id)));
   }
   return files;
 }
@@ -59,3 +61,5 @@ int ReplayHistory(const Options& options) {
   session.Stop();
   return status;
 }
+
+}  // namespace qiraoid

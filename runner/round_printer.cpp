@@ -2,6 +2,8 @@
 
 #include "diagnostics.h"
 
+namespace qiraoid {
+
 void RoundPrinter::OnPublished(ZRMVDevice& device, const std::string& record) {
   const uint32_t id = device.DataId();
   const int round = progress_.CountRound(id);
@@ -19,3 +21,5 @@ void RoundPrinter::OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& a
   const uint32_t id = device.DataId();
   if (progress_.Counting(id)) out_.Write(AlarmLine(format_, id, alarm));
 }
+
+}  // namespace qiraoid

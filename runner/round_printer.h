@@ -7,6 +7,8 @@
 #include "round_progress.h"
 #include "standin_host.h"
 
+namespace qiraoid {
+
 class RoundPrinter : public standin::HostListener {
  public:
   RoundPrinter(LineOutput& out, RoundProgress& progress, LineFormat format)
@@ -20,3 +22,5 @@ class RoundPrinter : public standin::HostListener {
   RoundProgress& progress_;
   LineFormat format_;
 };
+
+}  // namespace qiraoid

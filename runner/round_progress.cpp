@@ -1,5 +1,7 @@
 #include "round_progress.h"
 
+namespace qiraoid {
+
 RoundProgress::RoundProgress(const std::vector<uint32_t>& devices, std::optional<int> goal,
                              std::optional<Clock::duration> stall_limit)
     : goal_(goal), stall_limit_(stall_limit) {
@@ -83,3 +85,5 @@ RoundProgress::Clock::time_point RoundProgress::NextDeadline() const {
   }
   return next;
 }
+
+}  // namespace qiraoid

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace qiraoid {
+
 class RoundProgress {
  public:
   using Clock = std::chrono::steady_clock;
@@ -55,3 +57,5 @@ class RoundProgress {
   std::optional<Clock::duration> stall_limit_;
   int stop_signal_ = 0;
 };
+
+}  // namespace qiraoid

@@ -13,6 +13,8 @@
 #include "runner_error.h"
 #include "stop_signals.h"
 
+namespace qiraoid {
+
 namespace {
 
 // Without --timeout a silent device is still mentioned, but the run goes on.
@@ -100,3 +102,5 @@ int RunDevices(const Options& options) {
   session.Stop();
   return status;
 }
+
+}  // namespace qiraoid

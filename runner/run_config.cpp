@@ -1,27 +1,19 @@
 #include "run_config.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include <json/reader.h>
 
+#include "agent_address.h"
+#include "config_file.h"
 #include "runner_error.h"
 
-namespace {
+namespace qiraoid {
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) throw RunnerError("cannot read configuration " + path + ": " + std::strerror(errno));
-  std::ostringstream text;
-  text << stream.rdbuf();
-  return text.str();
-}
+namespace {
 
 // jsoncpp reports "* Line 3, Column 5\n  Missing ',' ...\n"; this keeps the first error as
 // "line 3, column 5: Missing ',' ...".
@@ -37,24 +29,41 @@ std::string FirstSyntaxError(const std::string& report) {
          (message.empty() ? "" : ": " + message);
 }
 
-Json::Value ParseJson(const std::string& path, const std::string& text) {
+// jsoncpp takes a NUL byte for the end of the text, so it would accept a document followed by a
+// NUL and anything at all.
+void RefuseNul(const std::string& name, std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string_view::npos) return;
+  throw RunnerError("configuration " + name + " is not valid JSON: it holds a NUL byte at offset " +
+                    std::to_string(nul));
+}
+
+// Strict: one document and nothing after it but white space, no comments, no repeated keys, at
+// most 1000 levels of nesting.
+Json::Value ParseJson(const std::string& name, std::string_view text) {
+  RefuseNul(name, text);
   Json::CharReaderBuilder builder;
   Json::CharReaderBuilder::strictMode(&builder.settings_);
   const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string errors;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
-    throw RunnerError("configuration " + path + " is not valid JSON: " + FirstSyntaxError(errors));
+  const std::string invalid = "configuration " + name + " is not valid JSON: ";
+  try {
+    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+      throw RunnerError(invalid + FirstSyntaxError(errors));
+    }
+  } catch (const Json::Exception& error) {
+    throw RunnerError(invalid + error.what());  // "Exceeded stackLimit in readValue()."
   }
   return root;
 }
 
 class DeviceChecker {
  public:
-  DeviceChecker(const std::string& path, AgentUse agent_use) : path_(path), agent_use_(agent_use) {}
+  DeviceChecker(const std::string& name, AgentUse agent_use) : name_(name), agent_use_(agent_use) {}
 
   DeviceConfig Check(const Json::Value& device, Json::ArrayIndex index) {
-    where_ = "configuration " + path_ + ": devices[" + std::to_string(index) + "]";
+    where_ = "configuration " + name_ + ": devices[" + std::to_string(index) + "]";
     if (!device.isObject()) Fail("is not an object");
     DeviceConfig config;
     config.id = Id(device["id"]);
@@ -95,10 +104,15 @@ class DeviceChecker {
     if (!agent.isString() || agent.asString().empty()) {
       Fail("has an \"agent\" that is not a Net-SNMP address such as \"udp:127.0.0.1:1161\"");
     }
+    const std::string problem = AgentAddressProblem(agent.asString());
+    if (!problem.empty()) {
+      Fail("has an \"agent\" that is not a usable SNMP address ([udp:|tcp:|udp6:|tcp6:]host[:port]): " +
+           problem);
+    }
     return agent.asString();
   }
 
-  const std::string& path_;
+  const std::string& name_;
   AgentUse agent_use_;
   std::string where_;
   std::set<uint32_t> seen_;
@@ -106,13 +120,18 @@ class DeviceChecker {
 
 }  // namespace
 
-std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use) {
-  const Json::Value root = ParseJson(path, ReadWholeFile(path));
+std::vector<DeviceConfig> ParseRunConfig(std::string_view text, const std::string& name,
+                                         AgentUse agent_use) {
+  const Json::Value root = ParseJson(name, text);
   const Json::Value& devices = root.isObject() ? root["devices"] : Json::Value::nullSingleton();
   if (!devices.isArray() || devices.empty()) {
-    throw RunnerError("configuration " + path + " has no \"devices\" list: expected {\"devices\": [{...}, ...]}");
+    throw RunnerError("configuration " + name + " has no \"devices\" list: expected {\"devices\": [{...}, ...]}");
   }
-  DeviceChecker checker(path, agent_use);
+  if (devices.size() > kDeviceLimit) {
+    throw RunnerError("configuration " + name + " lists " + std::to_string(devices.size()) +
+                      " devices; the runner runs at most " + std::to_string(kDeviceLimit));
+  }
+  DeviceChecker checker(name, agent_use);
   std::vector<DeviceConfig> configs;
   for (Json::ArrayIndex index = 0; index < devices.size(); ++index) {
     configs.push_back(checker.Check(devices[index], index));
@@ -120,8 +139,14 @@ std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_
   return configs;
 }
 
+std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use) {
+  return ParseRunConfig(ReadConfigFile(path), path, agent_use);
+}
+
 std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs) {
   std::vector<uint32_t> ids;
   for (const auto& config : configs) ids.push_back(config.id);
   return ids;
 }
+
+}  // namespace qiraoid

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <json/value.h>
+
+namespace qiraoid {
 
 struct DeviceConfig {
   uint32_t id = 0;
@@ -17,7 +20,18 @@ struct DeviceConfig {
 // kDropped: the devices will not walk (a replay), so "agent" may be absent and is removed.
 enum class AgentUse { kRequired, kDropped };
 
-// Throws RunnerError naming the file and what is wrong (syntax errors with line and column).
+// A longer list is refused before any device is looked at: each running device holds a thread and
+// descriptors of its own.
+constexpr Json::ArrayIndex kDeviceLimit = 1024;
+
+// Reads the text of the configuration called name (a file path, in messages); each device's agent
+// must be an address of the shape agent_address.h describes. Throws RunnerError naming the
+// configuration and what is wrong (syntax errors with line and column, the device and its key).
+std::vector<DeviceConfig> ParseRunConfig(std::string_view text, const std::string& name,
+                                         AgentUse agent_use);
+// Reads the file (see config_file.h) and parses it.
 std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use);
 
 std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs);
+
+}  // namespace qiraoid

@@ -3,6 +3,8 @@
 
 #include <stdexcept>
 
+namespace qiraoid {
+
 // Bad input or a failed run: exit status 1.
 class RunnerError : public std::runtime_error {
  public:
@@ -14,3 +16,5 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+}  // namespace qiraoid

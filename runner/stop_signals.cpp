@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+namespace qiraoid {
+
 StopSignals::StopSignals(std::function<void(int)> on_stop) : on_stop_(std::move(on_stop)) {
   sigemptyset(&signals_);
   sigaddset(&signals_, SIGINT);
@@ -28,3 +30,5 @@ void StopSignals::Listen() {
     on_stop_(signal);
   }
 }
+
+}  // namespace qiraoid

@@ -9,6 +9,8 @@
 
 #include <signal.h>
 
+namespace qiraoid {
+
 class StopSignals {
  public:
   explicit StopSignals(std::function<void(int)> on_stop);
@@ -28,3 +30,5 @@ class StopSignals {
   std::atomic<bool> released_{false};
   std::thread thread_;
 };
+
+}  // namespace qiraoid

@@ -24,7 +24,7 @@ runtime=(libc6 libgcc-s1 libstdc++6 libsnmp40 libjsoncpp25)
 # Headers, link-time symlinks, static libraries, .pc and CMake package files, taken without their
 # dependencies: the toolchain provides the libc and libstdc++ headers, and of the rest only OpenSSL's
 # headers are reached (through net-snmp's).
-dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev)
+dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev libcli11-dev)
 
 for tool in apt-get apt-cache dpkg-deb; do
   command -v "$tool" >/dev/null || { echo "armhf-sysroot: $tool is missing" >&2; exit 1; }
@@ -60,10 +60,14 @@ versions() {
   awk '/^Package: /{p=$2} /^Version: /{print p "=" $2}'
 }
 
-# The .deb file name apt-get download gives a package version.
+# The .deb file name apt-get download gives a package version: armhf, or "all" for the
+# architecture-independent ones (CLI11's headers).
 deb_name() {  # name=version
-  local name=${1%%=*} version=${1#*=}
-  echo "${name}_${version//:/%3a}_armhf.deb"
+  local name=${1%%=*} version=${1#*=} arch
+  for arch in armhf all; do
+    [[ -f $debs/${name}_${version//:/%3a}_$arch.deb ]] && break
+  done
+  echo "${name}_${version//:/%3a}_$arch.deb"
 }
 
 resolved=$(resolve)

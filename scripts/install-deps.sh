@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the cabinet simulator need.
-# Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too.
+# Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too,
+# --fuzz to add clang and libFuzzer.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libjsoncpp-dev libsnmp-dev libboost-dev libcli11-dev snmpd snmp perl locales procps)
-if [[ "${1:-}" == "--armhf" ]]; then
-  packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file)
-fi
+          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev snmpd snmp perl locales procps)
+for flag in "$@"; do
+  case "${flag}" in
+    --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;
+    --fuzz) packages+=(clang-14 libfuzzer-14-dev) ;;
+    *) echo "install-deps.sh: unknown flag ${flag}" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

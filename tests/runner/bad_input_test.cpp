@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bad_input.h"
 #include "event_log.h"
 #include "scratch_dir.h"
 #include "subprocess.h"
@@ -14,16 +15,6 @@ namespace {
 
 const std::string kRunner = ZRMHOST_PATH;
 const std::string kGoodDevice = DeviceText(12, "fake:10", 4, 2);
-
-struct BadInput {
-  const char* name;
-  std::vector<std::pair<std::string, std::string>> files;  // written to the scratch directory
-  std::vector<std::string> args;  // after zrmhost; "{dir}", "{plugin}", "{library}" are replaced
-  int exit_code;
-  std::string message;
-};
-
-void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
 
 std::string Expand(std::string arg, const std::string& dir) {
   const std::pair<std::string, std::string> names[] = {
@@ -36,12 +27,11 @@ std::string Expand(std::string arg, const std::string& dir) {
   return arg;
 }
 
-class BadInputTest : public ::testing::TestWithParam<BadInput> {};
-
 TEST_P(BadInputTest, IsReportedWithoutCrashing) {
   const BadInput& input = GetParam();
   ScratchDir dir;
   for (const auto& [name, text] : input.files) dir.Write(name, text);
+  if (input.prepare) input.prepare(dir.path());
   std::vector<std::string> argv = {kRunner};
   for (const std::string& arg : input.args) argv.push_back(Expand(arg, dir.path()));
 
@@ -50,19 +40,10 @@ TEST_P(BadInputTest, IsReportedWithoutCrashing) {
   EXPECT_EQ(result.exit_code, input.exit_code) << result.err;
   EXPECT_NE(result.err.find(Expand(input.message, dir.path())), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err.find(kSecret), std::string::npos) << result.err;
 }
 
-const std::vector<std::string> kRun = {"run", "--plugin", "{plugin}", "--config", "{dir}/config.json"};
-
-std::vector<std::string> RunWith(std::vector<std::string> extra) {
-  std::vector<std::string> args = kRun;
-  args.insert(args.end(), extra.begin(), extra.end());
-  return args;
-}
-
-std::vector<std::pair<std::string, std::string>> ConfigOf(std::vector<std::string> devices) {
-  return {{"config.json", ConfigText(devices)}};
-}
+const std::vector<std::string> kRun = RunArgs();
 
 INSTANTIATE_TEST_SUITE_P(
     Runner, BadInputTest,
@@ -98,19 +79,19 @@ INSTANTIATE_TEST_SUITE_P(
                  1, "cannot read history file {dir}/none/device-12.history: No such file or directory"},
         BadInput{"DumpMissingFile", {}, {"dump", "{dir}/device-1.history"}, 1,
                  "cannot read history file {dir}/device-1.history"},
-        BadInput{"NoCommand", {}, {}, 2, "zrmhost: no command given"},
+        BadInput{"NoCommand", {}, {}, 2, "zrmhost: A subcommand is required"},
         BadInput{"UnknownCommand", {}, {"walk"}, 2, "zrmhost: unknown command \"walk\""},
         BadInput{"RunWithoutPlugin", {}, {"run", "--config", "x.json"}, 2,
-                 "zrmhost run needs --plugin PATH"},
+                 "zrmhost: run: --plugin is required"},
         BadInput{"ReplayWithoutHistoryOption", {}, {"replay", "--plugin", "p.so", "--config", "x.json"},
-                 2, "zrmhost replay needs --history DIR"},
-        BadInput{"ZeroRounds", {}, RunWith({"--rounds", "0"}), 2,
-                 "--rounds wants a whole number of at least 1, not \"0\""},
-        BadInput{"TimeoutNotANumber", {}, RunWith({"--timeout=soon"}), 2,
-                 "--timeout wants a number of seconds above 0, not \"soon\""},
-        BadInput{"SwitchWithValue", {}, RunWith({"--json=yes"}), 2, "--json takes no value"},
+                 2, "zrmhost: replay: --history is required"},
+        BadInput{"ZeroRounds", {}, RunArgs({"--rounds", "0"}), 2,
+                 "zrmhost: run: --rounds: wants a whole number of at least 1, not \"0\""},
+        BadInput{"TimeoutNotANumber", {}, RunArgs({"--timeout=soon"}), 2,
+                 "zrmhost: run: --timeout: wants a number of seconds above 0, not \"soon\""},
+        BadInput{"SwitchWithValue", {}, RunArgs({"--json=yes"}), 2, "zrmhost: run: json was given a disallowed flag override"},
         BadInput{"OptionOfAnotherCommand", {}, {"dump", "f.history", "--rounds", "1"}, 2,
-                 "zrmhost dump does not take \"--rounds\""}),
+                 "zrmhost: dump: The following arguments were not expected: 1 --rounds"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
@@ -124,4 +105,25 @@ TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
   }
 }
 
+TEST(RunnerHelp, CommandHelpListsItsOptions) {
+  const ProcessResult result = RunProcess({kRunner, "run", "--help"});
+  EXPECT_EQ(result.exit_code, 0);
+  for (const char* option : {"--plugin PATH", "--config FILE", "--json", "--rounds N", "--timeout S",
+                             "--history DIR"}) {
+    EXPECT_NE(result.out.find(option), std::string::npos) << option << "\n" << result.out;
+  }
+}
+
 }  // namespace
+
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
+
+std::vector<std::string> RunArgs(std::vector<std::string> extra) {
+  std::vector<std::string> args = {"run", "--plugin", "{plugin}", "--config", "{dir}/config.json"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+std::vector<std::pair<std::string, std::string>> ConfigOf(const std::vector<std::string>& devices) {
+  return {{"config.json", ConfigText(devices)}};
+}

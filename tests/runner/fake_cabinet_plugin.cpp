@@ -1,9 +1,9 @@
 // A cabinet plug-in for the runner's tests, with no network: each device completes rounds from
 // its own thread with values made from its address and round number.
 //
-// Agent text: "fake:<period ms>" walks at once and then every period; "fake:<period ms>:<n>"
-// completes n rounds and then stays quiet; "fake:silent" never completes one; no agent never
-// walks. Round r of the device at address a holds c1 = r, ck = a + k/2 for the other columns,
+// Agent text: "fake:<period ms>" walks at once and then every period; "fake<n>:<period ms>"
+// completes n rounds and then stays quiet; any other host ("silent:161") never completes one; no
+// agent never walks. Round r of the device at address a holds c1 = r, ck = a + k/2 for the other columns,
 // except c324 = 1 in odd rounds and 0 in even ones, and c325 = 0. In mode 2 it reports signals 1 (column 241,
 // always set), 82 (column 324) and 83 (column 325, never set).
 //
@@ -31,14 +31,15 @@ struct Cadence {
   int rounds = -1;  // -1: without end
 };
 
+// The agent is a host name and port, as the runner accepts only agent addresses.
 Cadence ReadCadence(const std::string& agent) {
   Cadence cadence;
-  if (agent.rfind("fake:", 0) != 0 || agent == "fake:silent") return cadence;
+  if (agent.rfind("fake", 0) != 0) return cadence;
+  const std::size_t colon = agent.find(':');
+  if (colon == std::string::npos) return cadence;
   cadence.walks = true;
-  const std::string rest = agent.substr(5);
-  cadence.period_ms = std::atoi(rest.c_str());
-  const std::size_t colon = rest.find(':');
-  if (colon != std::string::npos) cadence.rounds = std::atoi(rest.c_str() + colon + 1);
+  cadence.period_ms = std::atoi(agent.c_str() + colon + 1);
+  if (colon > 4) cadence.rounds = std::atoi(agent.substr(4, colon - 4).c_str());
   return cadence;
 }
 

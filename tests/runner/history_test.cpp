@@ -29,8 +29,8 @@ std::vector<std::string> Fields(const std::string& line) {
 class HistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    config_ = dir_.Write("config.json", ConfigText({DeviceText(12, "fake:10:2", 4, 2),
-                                                    DeviceText(13, "fake:10:2", 5, 1)}));
+    config_ = dir_.Write("config.json", ConfigText({DeviceText(12, "fake2:10", 4, 2),
+                                                    DeviceText(13, "fake2:10", 5, 1)}));
     history_ = dir_.path() + "/stored/rounds";
     const ProcessResult run = RunProcess({kRunner, "run", "--plugin", kPlugin, "--config", config_,
                                           "--rounds", "2", "--history", history_});

@@ -120,9 +120,9 @@ TEST_P(SilentDeviceTest, TimeoutNamesTheDeviceAndItsAgentAndFails) {
 INSTANTIATE_TEST_SUITE_P(
     Runner, SilentDeviceTest,
     ::testing::Values(
-        SilentDevice{"NeverAnswers", "fake:silent", "1",
+        SilentDevice{"NeverAnswers", "silent:161", "1",
                      ": its agent is unreachable or does not answer; giving up"},
-        SilentDevice{"StopsAnswering", "fake:10:1", "3",
+        SilentDevice{"StopsAnswering", "fake1:10", "3",
                      " after its round 1: its agent stopped answering or the device stalled"}),
     [](const auto& info) { return std::string(info.param.name); });
 
