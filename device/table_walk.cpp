@@ -88,6 +88,7 @@ std::string TableWalk::ErrorStatusFault(const netsnmp_pdu& answer) const {
 TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fault) {
   columns_.clear();
   Step step = Step::kGoOn;
+  bool moved = false;
   for (const netsnmp_variable_list* variable = answer.variables; variable != nullptr;
        variable = variable->next_variable) {
     // Exceptions carry no value; endOfMibView repeats the requested OID and ends the view.
@@ -102,6 +103,7 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
       return Step::kFault;
     }
     MoveTo(variable->name, variable->name_length);
+    moved = true;
     if (!InRoot(*variable)) {
       step = Step::kComplete;
       continue;
@@ -112,6 +114,11 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
       columns_.emplace_back(column, ColumnValue(*variable));
       last_column_ = std::max(last_column_, column);
     }
+  }
+  // Only exceptions, and none that ends the view: asking again would get the same answer forever.
+  if (step == Step::kGoOn && !moved) {
+    *fault = "an answer of exceptions only after OID " + OidText(position_, position_length_);
+    return Step::kFault;
   }
   return step;
 }

@@ -5,8 +5,9 @@
 // How a pass ends:
 // - complete (a round follows): an OID outside the root, or the agent's endOfMibView;
 // - silent agent: the same position is asked again, for as long as the agent stays silent;
-// - agent fault (no round): an error status, an answer without bindings, an OID that does not
-//   increase, or a request that could not be sent;
+// - agent fault (no round): an error status, an answer without bindings or with exceptions only
+//   (noSuchObject, noSuchInstance), an OID that does not increase, or a request that could not
+//   be sent;
 // - stopped: the exchange was woken by the owner's stop.
 // In the bulk shape (non-repeaters 0), an answer with tooBig or genErr, or silence through the
 // time-out and its retries, makes the walk say so and finish the pass in the one-binding shape.

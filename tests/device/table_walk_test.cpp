@@ -89,6 +89,11 @@ TEST(TableWalk, HowAPassEnds) {
        End::kAgentFault, 2, "error status 2 (noSuchName)"},
       {"no bindings", [&] { return fault_after_one(Answer({})); }, kOneBindingShape, End::kAgentFault, 2,
        "an answer without bindings after OID " + column1},
+      {"exceptions only",
+       [&] {
+         return fault_after_one(Answer({Exception(Column(2), SNMP_NOSUCHOBJECT), Exception(Column(3), SNMP_NOSUCHINSTANCE)}));
+       },
+       kOneBindingShape, End::kAgentFault, 2, "an answer of exceptions only after OID " + column1},
       {"OID repeats the request", [&] { return fault_after_one(Answer({Text(Column(1), "9")})); },
        kOneBindingShape, End::kAgentFault, 2, "OID " + column1 + " does not follow OID " + column1},
       {"OID goes back", [&] { return fault_after_one(Answer({Text({1, 3, 6, 1, 2, 1}, "9")})); },
