@@ -20,9 +20,9 @@ done
 [[ $devices =~ ^[1-9][0-9]*$ && $minutes =~ ^[1-9][0-9]*$ && $loss =~ ^[0-9]+([.][0-9]+)?$ ]] ||
   { echo "soak: --devices and --minutes want whole numbers, --loss a percentage" >&2; exit 2; }
 
-# What every device gets besides b_mode. The bulk shape keeps passes short under loss; once the
-# device takes its own time-out, add e.g. "timeout_seconds": 2, "retries": 1 here.
-device_settings=${SOAK_DEVICE_SETTINGS:-'"max_repetitions": 100'}
+# What every device gets besides b_mode: the bulk shape and a short time-out keep passes short
+# under loss (each lost datagram costs one time-out).
+device_settings=${SOAK_DEVICE_SETTINGS:-'"max_repetitions": 100, "timeout_seconds": 0.5, "retries": 1'}
 restart_every=${SOAK_RESTART_SECONDS:-180}  # agent restarts
 change_every=${SOAK_CHANGE_SECONDS:-60}     # value changes
 duplicate=0.01 delay_ms=2
