@@ -83,18 +83,16 @@ class DeviceChecker {
 
   uint32_t Id(const Json::Value& id) {
     if (id.isNull()) Fail("has no \"id\"");
-    if (!id.isIntegral() || id.asLargestInt() < 0 ||
-        id.asLargestInt() > std::numeric_limits<uint32_t>::max()) {
-      Fail("has an \"id\" that is not a whole number in 0-4294967295");
-    }
-    const auto value = static_cast<uint32_t>(id.asLargestUInt());
+    // isUInt, not a range check after asLargestInt: that throws for integers above int64's range.
+    if (!id.isUInt()) Fail("has an \"id\" that is not a whole number in 0-4294967295");
+    const auto value = static_cast<uint32_t>(id.asUInt());
     if (!seen_.insert(value).second) Fail("repeats id " + std::to_string(value));
     return value;
   }
 
   void CheckAddress(const Json::Value& address) const {
     if (address.isNull()) Fail("has no \"address\"");
-    if (!address.isIntegral() || address.asLargestInt() < 0 || address.asLargestInt() > 255) {
+    if (!address.isUInt() || address.asUInt() > 255) {
       Fail("has an \"address\" that is not a whole number in 0-255");
     }
   }
