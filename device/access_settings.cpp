@@ -6,6 +6,8 @@
 
 #include "app_setting.h"
 
+namespace qiraoid {
+
 namespace {
 
 constexpr size_t kShortestPassphrase = 8;  // what SNMPv3 (RFC 3414) asks of a passphrase
@@ -218,3 +220,5 @@ void ApplyAccess(const AccessSettings& settings, netsnmp_session* session) {
   std::memcpy(session->securityPrivKey, settings.priv_key.data(), settings.priv_key.size());
   session->securityPrivKeyLen = settings.priv_key.size();
 }
+
+}  // namespace qiraoid

@@ -11,6 +11,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+namespace qiraoid {
+
 struct AccessSettings {
   long version = SNMP_VERSION_2c;
   std::string community = "qondel";
@@ -44,3 +46,5 @@ std::variant<AccessSettings, AccessRefusal> ReadAccessSettings(const Json::Value
 // Fills the template from the settings (after snmp_sess_init). The template points into
 // `settings` for its texts, so the settings must outlive the template's use.
 void ApplyAccess(const AccessSettings& settings, netsnmp_session* session);
+
+}  // namespace qiraoid

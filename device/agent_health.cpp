@@ -1,5 +1,7 @@
 #include "agent_health.h"
 
+namespace qiraoid {
+
 std::optional<std::string> AgentHealth::Failing(const std::string& cause, Clock::time_point now) {
   if (cause_ == cause) return std::nullopt;
   if (!cause_) failing_since_ = now;
@@ -23,3 +25,5 @@ std::string HowLong(std::chrono::seconds duration) {
   if (minutes > 0) return std::to_string(minutes) + " min " + std::to_string(seconds) + " s";
   return std::to_string(seconds) + " s";
 }
+
+}  // namespace qiraoid

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace qiraoid {
+
 class AgentHealth {
  public:
   using Clock = std::chrono::steady_clock;
@@ -26,3 +28,5 @@ class AgentHealth {
 
 // "2 h 5 min", "3 min 20 s", "12 s": how long, to the second, in the largest two units.
 std::string HowLong(std::chrono::seconds duration);
+
+}  // namespace qiraoid

@@ -1,5 +1,7 @@
 #include "alarm_signals.h"
 
+namespace qiraoid {
+
 // Signals 1-81 read column n + 240, 82-163 column n + 242, 164-312 column n + 244: columns
 // 322, 323, 406 and 407 belong to no signal.
 const std::array<AlarmSignal, kAlarmSignalCount> kAlarmSignals = {{
@@ -316,3 +318,5 @@ const std::array<AlarmSignal, kAlarmSignalCount> kAlarmSignals = {{
     {555, "1QF04电流越下下限"},  // 311
     {556, "1QF04电流越下限"},  // 312
 }};
+
+}  // namespace qiraoid

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace qiraoid {
+
 struct AlarmSignal {
   int column;        // column of the cabinet's table, 1-based
   const char* name;  // UTF-8 name handed to the host
@@ -11,3 +13,5 @@ struct AlarmSignal {
 
 constexpr int kAlarmSignalCount = 312;
 extern const std::array<AlarmSignal, kAlarmSignalCount> kAlarmSignals;
+
+}  // namespace qiraoid

@@ -7,6 +7,8 @@
 
 #include <json/writer.h>
 
+namespace qiraoid {
+
 namespace {
 
 constexpr size_t kLongestQuotedValue = 40;
@@ -40,3 +42,5 @@ std::string SettingText(const Json::Value& value) {
   if (text.size() > kLongestQuotedValue) text = text.substr(0, kLongestQuotedValue) + "...";
   return text;
 }
+
+}  // namespace qiraoid

@@ -7,9 +7,13 @@
 
 #include <json/value.h>
 
+namespace qiraoid {
+
 // A whole number from low to high, given as a JSON number or as decimal digits in text;
 // nothing for any other value.
 std::optional<long> WholeNumberSetting(const Json::Value& value, long low, long high);
 
 // The value as compact JSON text, cut short if long, for a log line that names a refused value.
 std::string SettingText(const Json::Value& value);
+
+}  // namespace qiraoid

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <locale.h>
 
+namespace qiraoid {
+
 double ParseNumberText(const std::string& text) {
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return strtod_l(text.c_str(), nullptr, c_locale);
@@ -43,3 +45,5 @@ float ColumnValue(const netsnmp_variable_list& variable) {
           std::string(reinterpret_cast<const char*>(variable.val.string), variable.val_len)));
   }
 }
+
+}  // namespace qiraoid

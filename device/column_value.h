@@ -6,6 +6,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+namespace qiraoid {
+
 // Numeric types, Opaque-wrapped numbers included, are taken by their value; every other value is
 // its bytes read as number text.
 float ColumnValue(const netsnmp_variable_list& variable);
@@ -13,3 +15,5 @@ float ColumnValue(const netsnmp_variable_list& variable);
 // Reads number text by atof's rules (leading blanks, longest numeric prefix, 0.0 without one),
 // always with a decimal point, whatever locale the host process has set.
 double ParseNumberText(const std::string& text);
+
+}  // namespace qiraoid

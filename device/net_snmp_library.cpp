@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+namespace qiraoid {
+
 namespace {
 
 // User-based security without init_snmp: that would read snmp.conf and the MIB files, and set
@@ -76,3 +78,5 @@ std::unique_lock<std::mutex> SecurityStateGuard() {
   static std::mutex security_state;
   return std::unique_lock<std::mutex>(security_state);
 }
+
+}  // namespace qiraoid

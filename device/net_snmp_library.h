@@ -7,6 +7,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+namespace qiraoid {
+
 // Sets the library up once per process, before the first session; safe from any thread.
 void EnsureNetSnmpReady();
 
@@ -20,3 +22,5 @@ std::unique_lock<std::mutex> SecurityStateGuard();
 // keys for a name opens, this forgets the name's users, so that changed credentials take effect.
 // Hold SecurityStateGuard.
 void ForgetUserWithOtherKeys(const netsnmp_session& session);
+
+}  // namespace qiraoid

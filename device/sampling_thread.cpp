@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+namespace qiraoid {
+
 namespace {
 
 // Owns a pthread attribute object for the span of one pthread_create.
@@ -51,3 +53,5 @@ void* SamplingThread::Run(void* body) noexcept {
   (*static_cast<std::function<void()>*>(body))();
   return nullptr;
 }
+
+}  // namespace qiraoid

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace qiraoid {
+
 // A pass and its round, in either request shape and any mode, on a clean or a lossy link, touch
 // about 11 KiB of stack, the thread's TLS included (bench/stack_depth): Net-SNMP mallocs its
 // receive buffer and encodes requests in the heap. 256 KiB leaves room for the real host's
@@ -46,3 +48,5 @@ class SamplingThread {
   pthread_t thread_{};
   bool joinable_ = false;
 };
+
+}  // namespace qiraoid

@@ -5,6 +5,11 @@
 
 #include "net_snmp_library.h"
 
+using qiraoid::AccessSettings;
+using qiraoid::EnsureNetSnmpReady;
+using qiraoid::SamplingThread;
+using qiraoid::kSamplingStackBytes;
+
 namespace {
 
 const oid kRootPrefix[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4};

@@ -54,23 +54,23 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
 
  private:
   class Pass;  // one pass's exchange and store, for the walk
-  void UseAccess(std::shared_ptr<const AccessSettings> access);
-  RequestShape ShapeOfNextPass() const;
+  void UseAccess(std::shared_ptr<const qiraoid::AccessSettings> access);
+  qiraoid::RequestShape ShapeOfNextPass() const;
   std::string WhoIs() const;  // "device 12 agent udp:...", the start of the agent's lines
   void Tell(const std::optional<std::string>& line);
 
   // InitSetting replaces the access settings and the template while a pass may be opening its
   // session from them.
   std::mutex access_mutex_;
-  std::shared_ptr<const AccessSettings> access_;  // null: none usable yet, so no polling
+  std::shared_ptr<const qiraoid::AccessSettings> access_;  // null: none usable yet, so no polling
   // Counts changes of access_: a pass facing a silent agent ends when the settings change, so
   // that new credentials are tried at once.
   std::atomic<unsigned> access_changes_{0};
   bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
   // The sampling thread's only.
   std::chrono::steady_clock::time_point bulk_again_at_;
-  AgentHealth health_;
-  StopSignal stop_;
+  qiraoid::AgentHealth health_;
+  qiraoid::StopSignal stop_;
   std::once_flag thread_started_;
-  std::unique_ptr<SamplingThread> sample_thread_;
+  std::unique_ptr<qiraoid::SamplingThread> sample_thread_;
 };

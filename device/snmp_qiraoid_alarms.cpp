@@ -7,6 +7,9 @@
 #include "alarm_signals.h"
 #include "snmp_qiraoid.h"
 
+using qiraoid::AlarmSignal;
+using qiraoid::kAlarmSignals;
+
 namespace {
 
 const char kAlarmText[] = "专用空调其他告警";

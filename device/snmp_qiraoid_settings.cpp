@@ -6,6 +6,14 @@
 #include "log_line.h"
 #include "snmp_qiraoid.h"
 
+using qiraoid::AccessRefusal;
+using qiraoid::AccessSettings;
+using qiraoid::ApplyAccess;
+using qiraoid::HasAccessKeys;
+using qiraoid::ReadAccessSettings;
+using qiraoid::SettingText;
+using qiraoid::WholeNumberSetting;
+
 void SNMP_QIRAOID::ReadRequestShape(const Json::Value& app) {
   if (!app.isMember("max_repetitions")) return;
   const Json::Value& value = app["max_repetitions"];

@@ -17,6 +17,15 @@
 #include "snmp_session.h"
 #include "table_walk.h"
 
+using qiraoid::AccessSettings;
+using qiraoid::BulkShape;
+using qiraoid::kOneBindingShape;
+using qiraoid::RequestShape;
+using qiraoid::SnmpSession;
+using qiraoid::TableWalk;
+using qiraoid::WalkExchange;
+using qiraoid::WalkSink;
+
 namespace {
 
 constexpr auto kBulkRestsFor = std::chrono::hours(1);

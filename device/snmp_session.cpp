@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace qiraoid {
+
 SnmpSession::SnmpSession(netsnmp_session& settings)
     : handle_(nullptr), shares_security_state_(settings.version == SNMP_VERSION_3) {
   EnsureNetSnmpReady();
@@ -141,3 +143,5 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
   }
   return *pending_.outcome;
 }
+
+}  // namespace qiraoid

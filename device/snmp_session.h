@@ -14,6 +14,8 @@
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 
+namespace qiraoid {
+
 struct PduDeleter {
   void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
 };
@@ -72,3 +74,5 @@ class SnmpSession {
   Pending pending_;  // lives as long as the session: closing it may still call back
   netsnmp_large_fd_set readable_;  // reused by every exchange
 };
+
+}  // namespace qiraoid

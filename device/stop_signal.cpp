@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <system_error>
 
+namespace qiraoid {
+
 namespace {
 
 // Net-SNMP waits on a session's socket with a plain fd_set in places, which aborts the process
@@ -45,3 +47,5 @@ bool StopSignal::WaitFor(std::chrono::milliseconds pause) {
   std::unique_lock<std::mutex> lock(mutex_);
   return wake_.wait_for(lock, pause, [this] { return raised_.load(); });
 }
+
+}  // namespace qiraoid

@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace qiraoid {
+
 class StopSignal {
  public:
   StopSignal();  // throws std::system_error when no descriptor can be had
@@ -26,3 +28,5 @@ class StopSignal {
   std::condition_variable wake_;
   int fd_;
 };
+
+}  // namespace qiraoid

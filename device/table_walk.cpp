@@ -6,6 +6,8 @@
 
 #include "column_value.h"
 
+namespace qiraoid {
+
 namespace {
 
 constexpr size_t kLastColumn = 1397;
@@ -131,3 +133,5 @@ void TableWalk::MoveTo(const oid* name, size_t name_length) {
   position_length_ = std::min<size_t>(name_length, MAX_OID_LEN);
   std::copy(name, name + position_length_, position_);
 }
+
+}  // namespace qiraoid

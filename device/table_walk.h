@@ -21,6 +21,8 @@
 
 #include "snmp_session.h"
 
+namespace qiraoid {
+
 // What the walk asks of its owner's session: send one GETBULK and wait for its outcome.
 class WalkExchange {
  public:
@@ -70,3 +72,5 @@ class TableWalk {
   WalkSink::Columns columns_;  // one answer's, reused from answer to answer
   oid last_column_ = 0;
 };
+
+}  // namespace qiraoid

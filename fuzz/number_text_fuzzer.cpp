@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   const double expected = std::strtod(text.c_str(), nullptr);  // the process stays in "C"
   if (CommaLocale() != static_cast<locale_t>(0)) uselocale(CommaLocale());
-  const double actual = ParseNumberText(text);
+  const double actual = qiraoid::ParseNumberText(text);
   uselocale(LC_GLOBAL_LOCALE);
   if (!Same(expected, actual)) std::abort();
   return 0;

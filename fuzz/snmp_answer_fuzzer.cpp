@@ -13,6 +13,7 @@
 
 #include "table_walk.h"
 
+namespace qiraoid {
 namespace {
 
 constexpr size_t kMostDatagrams = 16;
@@ -104,9 +105,11 @@ class HostileAgent : public WalkExchange, public WalkSink {
 };
 
 }  // namespace
+}  // namespace qiraoid
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const oid kRoot[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
+  using namespace qiraoid;
   Datagrams input = Split(data, size);
   HostileAgent agent(std::move(input.datagrams));
   TableWalk walk(kRoot, 11);

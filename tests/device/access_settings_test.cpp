@@ -12,6 +12,7 @@
 #include "net_snmp_library.h"
 #include "qiraoid_probe.h"
 
+namespace qiraoid {
 namespace {
 
 using ::testing::HasSubstr;
@@ -116,3 +117,4 @@ TEST(AccessSettings, RefusalKeepsThePreviousSettingsAndShowsNoSecret) {
 }
 
 }  // namespace
+}  // namespace qiraoid

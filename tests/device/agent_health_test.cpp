@@ -8,6 +8,7 @@
 
 #include "agent_health.h"
 
+namespace qiraoid {
 namespace {
 
 using std::chrono::seconds;
@@ -38,3 +39,4 @@ TEST(AgentHealth, HowLongUsesTheTwoLargestUnits) {
 }
 
 }  // namespace
+}  // namespace qiraoid

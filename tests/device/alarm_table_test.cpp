@@ -14,6 +14,7 @@
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 
+namespace qiraoid {
 namespace {
 
 struct Report {
@@ -132,3 +133,4 @@ TEST_F(AlarmTableTest, NumbersContinueFromTheCounterWithAllTheirDigits) {
 }
 
 }  // namespace
+}  // namespace qiraoid

@@ -1,5 +1,7 @@
 #include "canned_exchange.h"
 
+namespace qiraoid {
+
 SnmpSession::Exchange Answer(const std::vector<CannedBinding>& bindings, long error_status) {
   PduPtr pdu(snmp_pdu_create(SNMP_MSG_RESPONSE));
   pdu->errstat = error_status;
@@ -20,3 +22,5 @@ SnmpSession::Exchange CannedExchange::GetBulk(const oid* name, size_t name_lengt
   outcomes_.pop_front();
   return next;
 }
+
+}  // namespace qiraoid

@@ -9,6 +9,8 @@
 
 #include "table_walk.h"
 
+namespace qiraoid {
+
 using Name = std::vector<oid>;
 
 // One binding of a canned answer; `type` ASN_OCTET_STR takes `text`, exceptions take nothing.
@@ -44,3 +46,5 @@ struct KeptColumns : WalkSink {
   void Store(const Columns& columns) override { stored.insert(stored.end(), columns.begin(), columns.end()); }
   void FellBackFromBulk(const char* cause) override { fallbacks.emplace_back(cause); }
 };
+
+}  // namespace qiraoid

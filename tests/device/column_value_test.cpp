@@ -8,6 +8,7 @@
 
 #include "column_value.h"
 
+namespace qiraoid {
 namespace {
 
 TEST(ColumnValue, TextFollowsAtofRules) {
@@ -69,3 +70,4 @@ TEST(ColumnValue, NumericTypesAreReadByValue) {
 }
 
 }  // namespace
+}  // namespace qiraoid

@@ -23,6 +23,7 @@
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 
+namespace qiraoid {
 namespace {
 
 constexpr int kDevices = 1000;
@@ -179,3 +180,4 @@ TEST(ManyDevices, AThousandStartWalkCompleteARoundAndStopCleanly) {
 }
 
 }  // namespace
+}  // namespace qiraoid

@@ -20,6 +20,7 @@
 #include "standin_host.h"
 #include "udp_relay.h"
 
+namespace qiraoid {
 namespace {
 
 size_t OwnStackBytes() {
@@ -97,3 +98,4 @@ TEST(SamplingStack, PassesFitInAQuarterOfIt) {
 }
 
 }  // namespace
+}  // namespace qiraoid

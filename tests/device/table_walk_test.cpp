@@ -12,6 +12,7 @@
 #include "canned_exchange.h"
 #include "table_walk.h"
 
+namespace qiraoid {
 namespace {
 
 using ::testing::ElementsAre;
@@ -171,3 +172,4 @@ TEST(TableWalk, BulkShapeFallsBackOnceAndFinishesThePass) {
 }
 
 }  // namespace
+}  // namespace qiraoid
