@@ -25,7 +25,9 @@ SNMP_QIRAOID::SNMP_QIRAOID() {
   UseAccess(std::make_shared<const AccessSettings>());
 }
 
-SNMP_QIRAOID::~SNMP_QIRAOID() {
+SNMP_QIRAOID::~SNMP_QIRAOID() { StopSampling(); }
+
+void SNMP_QIRAOID::StopSampling() {
   stop_.Raise();
   if (sample_thread_) sample_thread_->join();
 }

@@ -43,6 +43,10 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   void do_sample();
 
  protected:
+  // Stops the sampling thread and joins it; idempotent. A class deriving from this one calls it
+  // first in its own destructor, so that no pass calls into an object being taken apart.
+  void StopSampling();
+
   netsnmp_session session_;  // template from which each pass opens its session
   oid root_oid_[MAX_OID_LEN];
   size_t root_oid_len_;

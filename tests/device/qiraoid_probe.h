@@ -5,6 +5,8 @@
 
 class QiraoidProbe : public SNMP_QIRAOID {
  public:
+  ~QiraoidProbe() override { StopSampling(); }
+
   using SNMP_QIRAOID::b_mode_;
   using SNMP_QIRAOID::data_ready_;
   using SNMP_QIRAOID::max_repetitions_;
