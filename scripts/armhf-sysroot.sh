@@ -24,7 +24,9 @@ runtime=(libc6 libgcc-s1 libstdc++6 libsnmp40 libjsoncpp25)
 # Headers, link-time symlinks, static libraries, .pc and CMake package files, taken without their
 # dependencies: the toolchain provides the libc and libstdc++ headers, and of the rest only OpenSSL's
 # headers are reached (through net-snmp's).
-dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev libcli11-dev)
+dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev)
+# Architecture-independent headers (Architecture: all, so they have no ":armhf" name).
+indep=(libcli11-dev)
 
 for tool in apt-get apt-cache dpkg-deb; do
   command -v "$tool" >/dev/null || { echo "armhf-sysroot: $tool is missing" >&2; exit 1; }
@@ -54,6 +56,7 @@ resolve() {
   boost=$(sed -n '/^Package: libboost-dev$/,/^$/s/^Depends: .*\(libboost[0-9.]*-dev\).*$/\1/p' <<<"$records")
   [[ -n $boost ]] || { echo "armhf-sysroot: no headers package behind libboost-dev" >&2; exit 1; }
   apt-cache show --no-all-versions "$boost:armhf" | versions
+  apt-cache show --no-all-versions "${indep[@]}" | versions
 }
 # Turns apt-cache show records into "name=version" lines.
 versions() {
@@ -75,7 +78,7 @@ mapfile -t wanted < <(sort -u <<<"$resolved")
 for w in "${wanted[@]}"; do
   [[ $w == *=?* ]] || { echo "armhf-sysroot: no armhf candidate for ${w%%=*}" >&2; exit 1; }
 done
-for p in "${runtime[@]}" "${dev[@]}"; do
+for p in "${runtime[@]}" "${dev[@]}" "${indep[@]}"; do
   grep -q "^$p=" <<<"$resolved" || { echo "armhf-sysroot: apt did not resolve $p:armhf" >&2; exit 1; }
 done
 manifest=$(printf '%s\n' "${wanted[@]}")
@@ -89,7 +92,12 @@ mkdir -p "$debs"
 download() {
   local missing=() w
   for w in "${wanted[@]}"; do
-    [[ -f $debs/$(deb_name "$w") ]] || missing+=("${w%%=*}:armhf=${w#*=}")
+    [[ -f $debs/$(deb_name "$w") ]] && continue
+    if [[ " ${indep[*]} " == *" ${w%%=*} "* ]]; then
+      missing+=("$w")
+    else
+      missing+=("${w%%=*}:armhf=${w#*=}")
+    fi
   done
   ((${#missing[@]} == 0)) || (cd "$debs" && apt-get "${apt_opts[@]}" -o APT::Sandbox::User=root download "${missing[@]}")
 }
