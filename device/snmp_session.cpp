@@ -1,6 +1,6 @@
 #include "snmp_session.h"
 
-#include "net_snmp_library.h"
+#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 #include <utility>
+
+#include "net_snmp_library.h"
 
 namespace qiraoid {
 
@@ -112,30 +114,33 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
   return {outcome, std::move(pending_.response), std::move(pending_.failure)};
 }
 
-// The library's own synchronous exchange, with the stop descriptor added to what it waits for.
 std::unique_lock<std::mutex> SnmpSession::Guard() const {
   return shares_security_state_ ? SecurityStateGuard() : std::unique_lock<std::mutex>();
 }
 
+// The library's own synchronous exchange, waiting with poll on the session's socket and the stop
+// descriptor. The stop descriptor is kept out of the library's descriptor sets: its armhf build
+// aborts on any descriptor of FD_SETSIZE or more there, where stop descriptors are moved to leave
+// the low numbers to the sessions' sockets.
 SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
+  const int socket = snmp_sess_transport(handle_)->sock;
   while (!pending_.outcome) {
     int fd_count = 0;
     int block = 1;
     struct timeval timeout = {0, 0};
     NETSNMP_LARGE_FD_ZERO(&readable_);
     snmp_sess_select_info2(handle_, &fd_count, &readable_, &timeout, &block);
-    NETSNMP_LARGE_FD_SET(stop_fd, &readable_);
-    fd_count = std::max(fd_count, stop_fd + 1);
-    const int ready =
-        netsnmp_large_fd_set_select(fd_count, &readable_, nullptr, nullptr, block ? nullptr : &timeout);
+    pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    const int wait_ms = block ? -1 : static_cast<int>(timeout.tv_sec * 1000 + (timeout.tv_usec + 999) / 1000);
+    const int ready = poll(waited, 2, wait_ms);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) {
       pending_.failure = std::string("waiting for the answer failed: ") + std::strerror(errno);
       return Outcome::kFailed;
     }
-    if (NETSNMP_LARGE_FD_ISSET(stop_fd, &readable_)) return Outcome::kStopped;
+    if (waited[1].revents != 0) return Outcome::kStopped;
     auto guard = Guard();
-    if (ready == 0) {
+    if (waited[0].revents == 0) {
       snmp_sess_timeout(handle_);
     } else {
       snmp_sess_read2(handle_, &readable_);

@@ -13,9 +13,9 @@ namespace qiraoid {
 
 namespace {
 
-// Net-SNMP waits on a session's socket with a plain fd_set in places, which aborts the process
-// for a descriptor of FD_SETSIZE or more. Stop descriptors are idle most of the time, so they
-// move above that line where the limit allows, leaving the low numbers to the sessions.
+// Net-SNMP's armhf build aborts the process for a descriptor of FD_SETSIZE or more in its
+// descriptor sets, which hold the sessions' sockets. Stop descriptors never enter them, so they
+// move above that line where the limit allows, leaving the low numbers to the sockets.
 int AboveTheSelectLimit(int fd) {
   const int high = fcntl(fd, F_DUPFD_CLOEXEC, FD_SETSIZE);
   if (high < 0) return fd;
