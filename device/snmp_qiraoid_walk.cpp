@@ -3,7 +3,7 @@
 // health is told along the way, and a line is logged only when it changes.
 //
 //   do_sample
-//   +-- SnmpSession (opened from the template, under the access lock)
+//   +-- SnmpSession (opened from a copy of the template taken under the access lock)
 //   +-- TableWalk::Run
 //   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk; silence: failing
 //   |     +-- Pass::Store   -> the record's values, under the record's lock
@@ -29,7 +29,6 @@ using qiraoid::WalkSink;
 namespace {
 
 constexpr auto kBulkRestsFor = std::chrono::hours(1);
-constexpr oid kLastColumn = 1397;
 
 }  // namespace
 
@@ -89,17 +88,19 @@ void SNMP_QIRAOID::do_sample() {
 
   std::unique_lock<std::mutex> access(access_mutex_);
   if (!access_) return;  // refused settings, and none usable before them
+  // The template points into the settings, which this pass keeps while InitSetting may replace
+  // them; opening (engine discovery, for SNMPv3) happens outside the lock.
   const std::shared_ptr<const AccessSettings> settings = access_;
   const unsigned access_changes = access_changes_.load();
-  SnmpSession session(session_);
+  netsnmp_session opening = session_;
+  access.unlock();
+
+  SnmpSession session(opening);
   if (!session.is_open()) {
-    snmp_sess_perror("snmpbulkwalk", &session_);
-    const char* why = snmp_api_errstring(session_.s_snmp_errno);
-    access.unlock();
-    Tell(health_.Failing(std::string("cannot open a session: ") + why));
+    snmp_sess_perror("snmpbulkwalk", &opening);
+    Tell(health_.Failing(std::string("cannot open a session: ") + snmp_api_errstring(opening.s_snmp_errno)));
     return;
   }
-  access.unlock();
 
   Pass pass(*this, session, *settings, access_changes);
   TableWalk walk(root_oid_, root_oid_len_);
@@ -107,7 +108,7 @@ void SNMP_QIRAOID::do_sample() {
   if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));
   if (result.end != TableWalk::End::kComplete) return;
   // A table or view that ends early still gives its round, but the operator should know.
-  Tell(result.last_column < kLastColumn
+  Tell(result.last_column < kQiraoidColumns
            ? health_.Failing("the agent's table ends at column " + std::to_string(result.last_column))
            : health_.Answering());
   RoundDone();

@@ -5,12 +5,11 @@
 #include <string>
 
 #include "column_value.h"
+#include "snmp_qiraoid_data.h"
 
 namespace qiraoid {
 
 namespace {
-
-constexpr size_t kLastColumn = 1397;
 
 // Why the bulk shape is given up, in an operator's words.
 const char* BulkFailure(long error_status) {
@@ -112,7 +111,7 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
     }
     if (variable->name_length == root_length_) continue;  // the root itself has no column
     const oid column = variable->name[root_length_];
-    if (column >= 1 && column <= kLastColumn) {
+    if (column >= 1 && column <= static_cast<oid>(kQiraoidColumns)) {
       columns_.emplace_back(column, ColumnValue(*variable));
       last_column_ = std::max(last_column_, column);
     }
