@@ -30,6 +30,16 @@ void SetUpUserBasedSecurity() {
   if (!typed) netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE, nullptr);
 }
 
+std::string Bytes(const void* data, size_t length) { return std::string(static_cast<const char*>(data), length); }
+
+// What the user's keys are made of: protocols and keys, as the session holds them.
+std::string KeysOf(const netsnmp_session& session) {
+  return Bytes(session.securityAuthProto, session.securityAuthProtoLen * sizeof(oid)) + '/' +
+         Bytes(session.securityAuthKey, session.securityAuthKeyLen) + '/' +
+         Bytes(session.securityPrivProto, session.securityPrivProtoLen * sizeof(oid)) + '/' +
+         Bytes(session.securityPrivKey, session.securityPrivKeyLen) + '/' + std::to_string(session.securityLevel);
+}
+
 }  // namespace
 
 void EnsureNetSnmpReady() {
@@ -42,20 +52,6 @@ void EnsureNetSnmpReady() {
     SetUpUserBasedSecurity();
   });
 }
-
-namespace {
-
-std::string Bytes(const void* data, size_t length) { return std::string(static_cast<const char*>(data), length); }
-
-// What the user's keys are made of: protocols and keys, as the session holds them.
-std::string KeysOf(const netsnmp_session& session) {
-  return Bytes(session.securityAuthProto, session.securityAuthProtoLen * sizeof(oid)) + '/' +
-         Bytes(session.securityAuthKey, session.securityAuthKeyLen) + '/' +
-         Bytes(session.securityPrivProto, session.securityPrivProtoLen * sizeof(oid)) + '/' +
-         Bytes(session.securityPrivKey, session.securityPrivKeyLen) + '/' + std::to_string(session.securityLevel);
-}
-
-}  // namespace
 
 void ForgetUserWithOtherKeys(const netsnmp_session& session) {
   static std::map<std::string, std::string> keys_in_use;  // by user name
