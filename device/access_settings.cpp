@@ -1,10 +1,13 @@
 #include "access_settings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <optional>
 
 #include "app_setting.h"
+#include "column_value.h"
 
 namespace qiraoid {
 
@@ -53,6 +56,22 @@ std::optional<std::string> Text(const Json::Value& value) {
   if (value.isString()) return value.asString();
   if (value.isInt64()) return std::to_string(value.asInt64());
   return std::nullopt;
+}
+
+// A JSON number, or text of digits with an optional fraction read with a decimal point whatever
+// the host's locale; nothing for other values.
+std::optional<double> Seconds(const Json::Value& value) {
+  if (value.isNumeric()) return value.asDouble();
+  if (!value.isString()) return std::nullopt;
+  const std::string text = value.asString();
+  const size_t point = text.find('.');
+  const auto digits = [](const std::string& part) {
+    return std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); });
+  };
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || !digits(whole) || !digits(fraction)) return std::nullopt;
+  return ParseNumberText(text);
 }
 
 template <typename Row, size_t N>
@@ -106,16 +125,11 @@ class Reader {
 
   void ReadTiming() {
     if (Has("timeout_seconds")) {
-      const Json::Value& value = app_["timeout_seconds"];
-      const std::optional<std::string> text = value.isNumeric() ? std::nullopt : Text(value);
-      char* end = nullptr;
-      const double seconds = value.isNumeric() ? value.asDouble()
-                             : text                ? std::strtod(text->c_str(), &end)
-                                                   : NAN;
-      if (!(seconds >= 0.001 && seconds <= 600) || (text && (end == text->c_str() || *end != '\0'))) {
+      const std::optional<double> seconds = Seconds(app_["timeout_seconds"]);
+      if (!seconds || !(*seconds >= 0.001 && *seconds <= 600)) {
         Refuse("timeout_seconds", "a number of seconds from 0.001 to 600");
       } else {
-        settings_.timeout_us = std::lround(seconds * 1e6);
+        settings_.timeout_us = std::lround(*seconds * 1e6);
       }
     }
     if (Has("retries")) {

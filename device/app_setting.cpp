@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <memory>
 #include <sstream>
 
@@ -13,26 +14,26 @@ namespace {
 
 constexpr size_t kLongestQuotedValue = 40;
 
-std::optional<long> DigitsValue(const std::string& text, long high) {
+// Decimal digits only, and few enough that they fit a long on a 32-bit controller.
+std::optional<long> DigitsValue(const std::string& text) {
   if (text.empty() || text.size() > 9 ||
       !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
     return std::nullopt;
   }
-  const long value = std::stol(text);
-  return value <= high ? std::optional<long>(value) : std::nullopt;
+  return std::stol(text);
 }
 
 }  // namespace
 
 std::optional<long> WholeNumberSetting(const Json::Value& value, long low, long high) {
-  std::optional<long> number;
+  std::optional<int64_t> number;
   if (value.isString()) {
-    number = DigitsValue(value.asString(), high);
-  } else if (value.isInt64() && value.asInt64() >= low && value.asInt64() <= high) {
-    number = static_cast<long>(value.asInt64());
+    number = DigitsValue(value.asString());
+  } else if (value.isInt64()) {
+    number = value.asInt64();
   }
   if (!number || *number < low || *number > high) return std::nullopt;
-  return number;
+  return static_cast<long>(*number);
 }
 
 std::string SettingText(const Json::Value& value) {

@@ -35,6 +35,18 @@ FakeBinding MakeNumber(std::vector<uint32_t> name, FakeBinding::Kind kind, uint6
   return b;
 }
 
+FakeBinding MakeSigned(std::vector<uint32_t> name, FakeBinding::Kind kind, int64_t value) {
+  FakeBinding b = Make(std::move(name), kind);
+  b.integer = value;
+  return b;
+}
+
+FakeBinding MakeReal(std::vector<uint32_t> name, FakeBinding::Kind kind, double value) {
+  FakeBinding b = Make(std::move(name), kind);
+  b.real = value;
+  return b;
+}
+
 // IEEE 754 bytes in network order, as Opaque floats and doubles carry them.
 template <typename Real>
 std::string BigEndian(Real value) {
@@ -122,9 +134,7 @@ FakeBinding FakeBinding::Text(std::vector<uint32_t> name, std::string text) {
   return b;
 }
 FakeBinding FakeBinding::Integer(std::vector<uint32_t> name, int64_t value) {
-  FakeBinding b = Make(std::move(name), Kind::kInteger);
-  b.integer = value;
-  return b;
+  return MakeSigned(std::move(name), Kind::kInteger, value);
 }
 FakeBinding FakeBinding::Counter32(std::vector<uint32_t> name, uint64_t value) {
   return MakeNumber(std::move(name), Kind::kCounter32, value);
@@ -148,19 +158,13 @@ FakeBinding FakeBinding::NoSuchInstance(std::vector<uint32_t> name) {
   return Make(std::move(name), Kind::kNoSuchInstance);
 }
 FakeBinding FakeBinding::OpaqueFloat(std::vector<uint32_t> name, float value) {
-  FakeBinding b = Make(std::move(name), Kind::kOpaqueFloat);
-  b.real = value;
-  return b;
+  return MakeReal(std::move(name), Kind::kOpaqueFloat, value);
 }
 FakeBinding FakeBinding::OpaqueDouble(std::vector<uint32_t> name, double value) {
-  FakeBinding b = Make(std::move(name), Kind::kOpaqueDouble);
-  b.real = value;
-  return b;
+  return MakeReal(std::move(name), Kind::kOpaqueDouble, value);
 }
 FakeBinding FakeBinding::OpaqueI64(std::vector<uint32_t> name, int64_t value) {
-  FakeBinding b = Make(std::move(name), Kind::kOpaqueI64);
-  b.integer = value;
-  return b;
+  return MakeSigned(std::move(name), Kind::kOpaqueI64, value);
 }
 FakeBinding FakeBinding::OpaqueU64(std::vector<uint32_t> name, uint64_t value) {
   return MakeNumber(std::move(name), Kind::kOpaqueU64, value);
