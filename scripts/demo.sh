@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
 
 state=$(mktemp -d /tmp/qiraoid-demo.XXXXXX)
 scenario_pid=""

@@ -8,17 +8,17 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 jobs=$(nproc)
-run_suite() {  # name, extra cmake arguments...
-  local name=$1; shift
-  echo "=== ${name} ==="
-  cmake -S . -B "build/${name}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "build/${name}" -j "${jobs}"
-  ctest --test-dir "build/${name}" --output-on-failure -j "${jobs}"
+run_suite() {  # preset (CMakePresets.json): configure, build and test presets of that name
+  local preset=$1
+  echo "=== ${preset} ==="
+  cmake --preset "${preset}" >/dev/null
+  cmake --build --preset "${preset}" -j "${jobs}"
+  ctest --preset "${preset}" -j "${jobs}"
 }
 
 run_suite native
-run_suite asan-ubsan -DSANITIZE=address,undefined
-run_suite tsan -DSANITIZE=thread
+run_suite asan-ubsan
+run_suite tsan
 
 # The runner's untrusted inputs and the number-text reader, under libFuzzer.
 echo "=== fuzz ==="
