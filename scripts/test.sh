@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, then builds and runs the whole suite natively,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer, fuzzes for a short
-# while, and runs the suite for armhf under emulation.
+# while, runs the suite for armhf under emulation, and packages the plug-in for armhf and checks
+# the package with lintian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,10 @@ scripts/fuzz.sh 15
 # The controller's architecture: cross-built and run under qemu-arm.
 echo "=== armhf ==="
 scripts/test-armhf.sh
+
+# The package for the controller, and what Debian's package checker finds in it.
+echo "=== armhf package ==="
+scripts/install-deps.sh --lintian
+deb=$(scripts/package-armhf.sh | tail -n 1)
+dpkg-deb --info "${deb}"
+lintian --fail-on error,warning "${deb}"
