@@ -15,13 +15,18 @@ deb=$(echo "$build"/snmp-qiraoid_*_armhf.deb)
 [[ -f $deb ]] || { echo "package-armhf: no package written in $build" >&2; exit 1; }
 
 # CPack lets dpkg-shlibdeps pass over a library it has no symbols or shlibs file for: every
-# library the plug-in needs must have become a dependency.
+# library the packaged files need must have become a dependency.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+needed=$(find "$unpacked" -type f -name '*.so*' -exec readelf -d {} + | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u)
+[[ -n $needed ]] || { echo "package-armhf: $deb holds no shared object that needs a library" >&2; exit 1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 depended=" $(sed 's/([^)]*)//g; s/[,|]/ /g' <<<"$depends" | xargs) "  # the package names alone
 providers=$(awk 'FILENAME ~ /symbols$/ && /^[^ *|#]/ { print $1, $2 }
                  FILENAME ~ /shlibs$/ && /^[^#]/ && $1 !~ /:$/ { print $1 ".so." $2, $3 }' \
               "$sysroot/DEBIAN/symbols" "$sysroot/DEBIAN/shlibs")
-for soname in $(readelf -d "$build/plugin/snmp_qiraoid.so" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+for soname in $needed; do
   package=$(awk -v so="$soname" '$1 == so { print $2; exit }' <<<"$providers")
   if [[ -z $package || $depended != *" $package "* ]]; then
     echo "package-armhf: $soname (${package:-no package known}) is missing from Depends: $depends" >&2
