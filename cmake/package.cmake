@@ -9,8 +9,8 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QIRAOID_CHANGEL
 file(STRINGS ${QIRAOID_CHANGELOG} newest_entry LIMIT_COUNT 1)
 string(REPLACE "." "\\." version_pattern "${PROJECT_VERSION}")
 if(NOT newest_entry MATCHES "^${QIRAOID_PACKAGE_NAME} \\(${version_pattern}\\) ")
-  message(FATAL_ERROR "${QIRAOID_CHANGELOG}: the newest entry (${newest_entry}) is not version "
-                      "${PROJECT_VERSION}, which project() gives")
+  message(FATAL_ERROR "${QIRAOID_CHANGELOG}: the newest entry is not version ${PROJECT_VERSION}, "
+                      "which project() gives")
 endif()
 execute_process(COMMAND gzip -9nc ${QIRAOID_CHANGELOG} OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz
                 COMMAND_ERROR_IS_FATAL ANY)
