@@ -110,6 +110,7 @@ Options ParseOptions(int argc, const char* const* argv) {
   CLI::App app("zrmhost: runs a device plug-in the way the monitoring host does, without the host.",
                "zrmhost");
   app.footer(kSynopsis);
+  app.set_version_flag("--version", std::string("zrmhost ") + QIRAOID_VERSION, "print the version and exit");
   app.require_subcommand(1);
   const std::pair<const CLI::App*, Command> commands[] = {
       {AddRun(app, options), Command::kRun},
@@ -119,6 +120,9 @@ Options ParseOptions(int argc, const char* const* argv) {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     options.help = app.help();
+    return options;
+  } catch (const CLI::CallForVersion& version) {
+    options.help = std::string(version.what()) + "\n";
     return options;
   } catch (const CLI::ParseError& error) {
     throw Refusal(app, error, argc, argv);

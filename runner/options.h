@@ -10,7 +10,7 @@ enum class Command { kHelp, kRun, kReplay, kDump };
 
 struct Options {
   Command command = Command::kHelp;
-  std::string help;           // kHelp: the text to print
+  std::string help;           // kHelp: the help or version text to print
   std::string plugin;
   std::string config;
   std::string history;        // run: where to append records; replay: where to read them

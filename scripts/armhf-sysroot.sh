@@ -83,7 +83,7 @@ for p in "${runtime[@]}" "${dev[@]}" "${indep[@]}"; do
 done
 manifest=$(printf '%s\n' "${wanted[@]}")
 
-if [[ -f $sysroot/.packages && "$(cat "$sysroot/.packages")" == "$manifest" ]]; then
+if [[ -f $sysroot/.packages && "$(cat "$sysroot/.packages")" == "$manifest" && -f $sysroot/DEBIAN/shlibs ]]; then
   echo "armhf sysroot up to date: $sysroot"
   exit 0
 fi
@@ -111,9 +111,21 @@ fi
 staging="$sysroot.new"
 rm -rf "$staging"
 mkdir -p "$staging"
+# Each package's symbols and shlibs files, gathered in DEBIAN/: dpkg-shlibdeps works out the
+# Depends of what is packaged for armhf from them (cmake/package.cmake).
+mkdir -p "$staging/DEBIAN"
+: > "$staging/DEBIAN/symbols"
+: > "$staging/DEBIAN/shlibs"
+control=$(mktemp -d)
 for w in "${wanted[@]}"; do
   dpkg-deb -x "$debs/$(deb_name "$w")" "$staging"
+  rm -rf "${control:?}"/*
+  dpkg-deb -e "$debs/$(deb_name "$w")" "$control"
+  for f in symbols shlibs; do
+    [[ ! -f $control/$f ]] || cat "$control/$f" >> "$staging/DEBIAN/$f"
+  done
 done
+rm -rf "$control"
 
 # Documentation is of no use to a build.
 rm -rf "$staging/usr/share/doc" "$staging/usr/share/man" "$staging/usr/share/locale" "$staging/usr/share/lintian"

@@ -11,9 +11,8 @@ if [[ -z ${ARMHF_PREPARED:-} ]]; then  # set by test-armhf.sh, which has just do
   scripts/armhf-sysroot.sh
 fi
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-armhf.cmake" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+cmake --preset armhf "$@" >/dev/null
+cmake --build --preset armhf -j "$(nproc)"
 
 # Everything the build produced must be code for the controller, never for the build machine.
 wrong=$(find "$build" -path "$build/CMakeFiles" -prune -o -type f \( -name '*.so*' -o -perm -u+x \) -print0 |

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The main job: builds the plug-in and the runner, starts the cabinet simulator, runs the
 # plug-in in mode 2 for four rounds while the simulator raises and clears the surge-protector
-# alarm (signal 82), and stops everything it started.
+# alarm (signal 82), and stops everything it started. The plug-in's log lines are kept in
+# build/demo/plugin.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
 
 state=$(mktemp -d /tmp/qiraoid-demo.XXXXXX)
 scenario_pid=""
@@ -30,6 +31,11 @@ JSON
 (sleep 2 && cabinet/cabinet scenario surge --dir "$state/cabinet" --interval 6 >/dev/null) &
 scenario_pid=$!
 
+# The plug-in's log lines (and the runner's own complaints) outlive the temporary folder.
+log=build/demo/plugin.log
+mkdir -p "$(dirname "$log")"
+status=0
 build/native/runner/zrmhost run --plugin build/native/plugin/snmp_qiraoid.so \
-  --config "$state/config.json" --rounds 4 --timeout 30 2>"$state/plugin.log"
-echo "(the plug-in wrote $(wc -l <"$state/plugin.log") log lines to standard error)"
+  --config "$state/config.json" --rounds 4 --timeout 30 2>"$log" || status=$?
+echo "(the plug-in wrote $(wc -l <"$log") log lines to standard error: $log)"
+exit "$status"

@@ -8,9 +8,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
 scripts/install-deps.sh --fuzz
-cmake -S . -B build/fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-cmake --build build/fuzz --target fuzzers -j "${JOBS:-$(nproc)}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "${JOBS:-$(nproc)}"
 
 failed=()
 while read -r name flags; do

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 delay_ms=${1:-1}
 
 scripts/install-deps.sh
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
 
 state=$(mktemp -d /tmp/qiraoid-shapes.XXXXXX)
 relay_pid=""

@@ -27,8 +27,8 @@ restart_every=${SOAK_RESTART_SECONDS:-180}  # agent restarts
 change_every=${SOAK_CHANGE_SECONDS:-60}     # value changes
 duplicate=0.01 delay_ms=2
 
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j 2 --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j 2 --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
 
 work=$(mktemp -d /tmp/qiraoid-soak.XXXXXX)
 cab=$work/cabinet relay_pid="" runner_pid=""

@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, then builds and runs the whole suite natively,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer, fuzzes for a short
-# while, and runs the suite for armhf under emulation.
+# while, runs the suite for armhf under emulation, and packages the plug-in for armhf and checks
+# the package with lintian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-run_suite() {  # name, extra cmake arguments...
-  local name=$1; shift
-  echo "=== ${name} ==="
-  cmake -S . -B "build/${name}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "build/${name}" -j "${jobs}"
-  ctest --test-dir "build/${name}" --output-on-failure -j "${jobs}"
+run_suite() {  # preset (CMakePresets.json): configure, build and test presets of that name
+  local preset=$1
+  echo "=== ${preset} ==="
+  cmake --preset "${preset}" >/dev/null
+  cmake --build --preset "${preset}" -j "${jobs}"
+  ctest --preset "${preset}" -j "${jobs}"
 }
 
 run_suite native
-run_suite asan-ubsan -DSANITIZE=address,undefined
-run_suite tsan -DSANITIZE=thread
+run_suite asan-ubsan
+run_suite tsan
 
 # The runner's untrusted inputs and the number-text reader, under libFuzzer.
 echo "=== fuzz ==="
@@ -27,3 +28,10 @@ scripts/fuzz.sh 15
 # The controller's architecture: cross-built and run under qemu-arm.
 echo "=== armhf ==="
 scripts/test-armhf.sh
+
+# The package for the controller, and what Debian's package checker finds in it.
+echo "=== armhf package ==="
+scripts/install-deps.sh --lintian
+deb=$(scripts/package-armhf.sh | tail -n 1)
+dpkg-deb --info "${deb}"
+lintian --display-info --fail-on error,warning "${deb}"

@@ -109,6 +109,13 @@ TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
   }
 }
 
+TEST(RunnerHelp, VersionIsTheProjectsAndNeedsNoCommand) {
+  const ProcessResult result = RunProcess({kRunner, "--version"});
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "zrmhost " QIRAOID_VERSION "\n");
+  EXPECT_EQ(result.err, "");
+}
+
 TEST(RunnerHelp, CommandHelpListsItsOptions) {
   const ProcessResult result = RunProcess({kRunner, "run", "--help"});
   EXPECT_EQ(result.exit_code, 0);
