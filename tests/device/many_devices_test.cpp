@@ -18,11 +18,11 @@
 
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
 #include "cabinet_agent.h"
 #include "net_snmp_library.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 
 namespace qiraoid {
 namespace {
