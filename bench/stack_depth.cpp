@@ -11,10 +11,10 @@
 #include <functional>
 #include <string>
 
-#include "../tests/device/qiraoid_probe.h"
-#include "../tests/host/test_device.h"
 #include "cabinet_agent.h"
+#include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 #include "udp_relay.h"
 
 namespace {

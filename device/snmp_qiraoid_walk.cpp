@@ -1,14 +1,16 @@
 // One pass: the device forms the root from its address, opens a session with its access settings,
 // and lets a TableWalk walk the table through it; a complete walk ends with RoundDone. The agent's
-// health is told along the way, and a line is logged only when it changes.
+// health is told along the way, and a line is logged only when it changes. The session, the walk
+// and the health are the SNMP core's (snmp/); the pass, the record, the lines and the round are
+// the device's.
 //
 //   do_sample
-//   +-- SnmpSession (opened from a copy of the template taken under the access lock)
-//   +-- TableWalk::Run
+//   +-- SnmpSession (snmp/; opened from a copy of the template taken under the access lock)
+//   +-- TableWalk::Run (snmp/; the device's root, and the record's last column)
 //   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk; silence: failing
 //   |     +-- Pass::Store   -> the record's values, under the record's lock
 //   |     +-- Pass::FellBackFromBulk -> one log line, one hour in the one-binding shape
-//   +-- failing (fault, short table) or answering again
+//   +-- AgentHealth (snmp/): failing (fault, short table) or answering again; Tell logs its line
 //   +-- RoundDone (complete walks only)
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
@@ -103,7 +105,7 @@ void SNMP_QIRAOID::do_sample() {
   }
 
   Pass pass(*this, session, *settings, access_changes);
-  TableWalk walk(root_oid_, root_oid_len_);
+  TableWalk walk(root_oid_, root_oid_len_, kQiraoidColumns);
   const TableWalk::Result result = walk.Run(ShapeOfNextPass(), pass, pass);
   if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));
   if (result.end != TableWalk::End::kComplete) return;

@@ -1,7 +1,6 @@
 #include <unistd.h>
 
 #include "commands.h"
-#include "diagnostics.h"
 #include "event_lines.h"
 #include "history_file.h"
 #include "line_output.h"

@@ -1,5 +1,7 @@
-// Writes whole lines to one file descriptor: lines written from different threads never
-// interleave, and each is on its way before Write returns.
+// Where the runner's lines go. The plug-in writes its log lines to fd 1 and the runner's own
+// output must stay clean, so a command that loads the plug-in writes its lines to a private copy
+// of the real standard output and points fd 1 at standard error. The runner's messages to the
+// user go to standard error.
 #pragma once
 
 #include <mutex>
@@ -7,6 +9,8 @@
 
 namespace qiraoid {
 
+// Writes whole lines to one file descriptor: lines written from different threads never
+// interleave, and each is on its way before Write returns.
 class LineOutput {
  public:
   explicit LineOutput(int fd) : fd_(fd) {}
@@ -19,5 +23,12 @@ class LineOutput {
   int fd_;
   std::mutex mutex_;
 };
+
+// Returns the private descriptor (close-on-exec) of the real standard output.
+int DivertStdoutToStderr();
+
+// The runner's own messages to the user: "zrmhost: <message>" on standard error, in one write so
+// they never interleave with the devices' log lines.
+void Diagnose(const std::string& message);
 
 }  // namespace qiraoid

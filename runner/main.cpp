@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "commands.h"
-#include "diagnostics.h"
+#include "line_output.h"
 #include "options.h"
 #include "runner_error.h"
 

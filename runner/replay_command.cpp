@@ -1,11 +1,9 @@
 #include <vector>
 
 #include "commands.h"
-#include "diagnostics.h"
 #include "history_file.h"
 #include "host_session.h"
 #include "line_output.h"
-#include "private_stdout.h"
 #include "round_printer.h"
 #include "stop_signals.h"
 

@@ -1,6 +1,6 @@
 #include "round_printer.h"
 
-#include "diagnostics.h"
+#include "line_output.h"
 
 namespace qiraoid {
 

@@ -5,10 +5,8 @@
 #include <signal.h>
 
 #include "commands.h"
-#include "diagnostics.h"
 #include "host_session.h"
 #include "line_output.h"
-#include "private_stdout.h"
 #include "round_printer.h"
 #include "runner_error.h"
 #include "stop_signals.h"

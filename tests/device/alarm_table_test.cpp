@@ -9,10 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
 #include "alarm_signals.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 
 namespace qiraoid {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 
 namespace {
 

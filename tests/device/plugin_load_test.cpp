@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
 #include "provider.h"
 #include "standin_host.h"
+#include "test_device.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
 #include "cabinet_agent.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 #include "udp_relay.h"
 
 namespace {

@@ -4,8 +4,7 @@
 #include <functional>
 #include <string>
 
-#include <json/reader.h>
-
+#include "parse_json.h"
 #include "snmp_qiraoid_data.h"
 #include "uni_data_device.h"
 #include "zrm_socket_device.h"
@@ -43,17 +42,6 @@ class TestDevice : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 0>
   using UniDataDevice::signal_no_;
   using UniDataDevice::value_map_;
 };
-
-inline Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors)) {
-    throw std::invalid_argument("bad test JSON: " + errors);
-  }
-  return value;
-}
 
 // Initialises the host side of a device the way the host does before InitSetting.
 inline void InitHostSide(ZRMVDevice& device, unsigned id, const std::string& config = "{}") {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "column_value.h"
-#include "snmp_qiraoid_data.h"
 
 namespace qiraoid {
 
@@ -38,8 +37,8 @@ std::string OidText(const oid* name, size_t length) {
 
 }  // namespace
 
-TableWalk::TableWalk(const oid* root, size_t root_length)
-    : root_length_(std::min<size_t>(root_length, MAX_OID_LEN)) {
+TableWalk::TableWalk(const oid* root, size_t root_length, oid last_column)
+    : root_length_(std::min<size_t>(root_length, MAX_OID_LEN)), last_table_column_(last_column) {
   std::copy(root, root + root_length_, root_);
 }
 
@@ -111,7 +110,7 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
     }
     if (variable->name_length == root_length_) continue;  // the root itself has no column
     const oid column = variable->name[root_length_];
-    if (column >= 1 && column <= static_cast<oid>(kQiraoidColumns)) {
+    if (column >= 1 && column <= last_table_column_) {
       columns_.emplace_back(column, ColumnValue(*variable));
       last_column_ = std::max(last_column_, column);
     }

@@ -33,7 +33,7 @@ class WalkExchange {
 // Where the walk's values and its change of shape go.
 class WalkSink {
  public:
-  using Columns = std::vector<std::pair<oid, float>>;  // column (1..1397) and its value
+  using Columns = std::vector<std::pair<oid, float>>;  // column (1..the last) and its value
   virtual ~WalkSink() = default;
   // One answer's columns, in the answer's order (a column may come twice; the later one holds).
   virtual void Store(const Columns& columns) = 0;
@@ -50,8 +50,9 @@ class TableWalk {
     oid last_column;    // the highest column stored, 0 for none
   };
 
-  // The root: at most MAX_OID_LEN sub-identifiers, held from here on.
-  TableWalk(const oid* root, size_t root_length);
+  // The root: at most MAX_OID_LEN sub-identifiers, held from here on. Columns 1 to last_column
+  // are stored; any other column is walked past.
+  TableWalk(const oid* root, size_t root_length, oid last_column);
 
   // One pass from the root, starting in `shape`.
   Result Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink);
@@ -67,6 +68,7 @@ class TableWalk {
 
   oid root_[MAX_OID_LEN];
   size_t root_length_;
+  oid last_table_column_;
   oid position_[MAX_OID_LEN];  // the next request continues after this OID
   size_t position_length_ = 0;
   WalkSink::Columns columns_;  // one answer's, reused from answer to answer

@@ -22,6 +22,7 @@ using Outcomes = std::deque<SnmpSession::Exchange>;
 
 const Name kRoot = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
 const Name kBeyond = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 1, 1};
+constexpr oid kLastColumn = 1397;  // the cabinet's
 
 Name Column(oid k, Name tail = {}) {
   Name name = kRoot;
@@ -44,7 +45,7 @@ struct Walked {
 Walked Walk(Outcomes outcomes, RequestShape shape = kOneBindingShape) {
   CannedExchange exchange(std::move(outcomes));
   Walked walked{};
-  TableWalk walk(kRoot.data(), kRoot.size());
+  TableWalk walk(kRoot.data(), kRoot.size(), kLastColumn);
   const TableWalk::Result result = walk.Run(shape, exchange, walked.sink);
   walked.end = result.end;
   walked.fault = result.fault;

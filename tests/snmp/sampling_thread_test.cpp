@@ -1,6 +1,5 @@
 // The sampling thread: its own stack of the size asked for, joined by join() or on destruction,
-// std::system_error when it cannot be had; and a device's passes fit in a quarter of the size
-// the device gives it, in either request shape, on a clean or a lossy link.
+// std::system_error when it cannot be had.
 #include <pthread.h>
 
 #include <atomic>
@@ -13,12 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../host/test_device.h"
-#include "cabinet_agent.h"
-#include "qiraoid_probe.h"
 #include "sampling_thread.h"
-#include "standin_host.h"
-#include "udp_relay.h"
 
 namespace qiraoid {
 namespace {
@@ -71,29 +65,6 @@ TEST(SamplingThread, ThrowsSystemErrorWhenNoThreadCanBeHad) {
     bool ran = false;
     EXPECT_THROW(SamplingThread([&ran] { ran = true; }, asked), std::system_error) << asked;
     EXPECT_FALSE(ran);
-  }
-}
-
-// The sampling stack leaves room for the host's callbacks, which run on it too: a pass and its
-// round in alarm mode, with the retransmissions of a lossy link, fit in a quarter of it.
-TEST(SamplingStack, PassesFitInAQuarterOfIt) {
-  CabinetAgent agent;
-  agent.SetColumns(4, {{324, "1"}});
-  for (const double loss : {0.0, 0.1}) {
-    UdpRelay link(agent.port(), {loss, loss, {}, 7});
-    for (const long repetitions : {0L, 100L}) {
-      QiraoidProbe device;
-      InitHostSide(device, 12, R"({"agent":")" + link.address() + R"(","address":4})");
-      device.b_mode_ = 2;
-      device.max_repetitions_ = repetitions;
-      device.session_.timeout = 20 * 1000;
-      const size_t before = standin::PublishedOf(device).size();
-      testing::internal::CaptureStdout();
-      SamplingThread([&device] { device.do_sample(); }, kSamplingStackBytes / 4).join();
-      testing::internal::GetCapturedStdout();
-      EXPECT_EQ(standin::PublishedOf(device).size() - before, 1u)
-          << "loss " << loss << ", max_repetitions " << repetitions;
-    }
   }
 }
 
