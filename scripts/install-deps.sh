@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the cabinet simulator need.
 # Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too,
-# --fuzz to add clang and libFuzzer.
+# --fuzz to add clang and libFuzzer, --valgrind to add valgrind (scripts/instructions.sh).
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -10,6 +10,7 @@ for flag in "$@"; do
   case "${flag}" in
     --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;
     --fuzz) packages+=(clang-14 libfuzzer-14-dev) ;;
+    --valgrind) packages+=(valgrind) ;;
     *) echo "install-deps.sh: unknown flag ${flag}" >&2; exit 2 ;;
   esac
 done
