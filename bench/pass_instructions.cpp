@@ -16,8 +16,9 @@
 namespace {
 
 struct Case {
-  const char* name;
-  const char* app_setting;  // appSetting members besides b_mode
+  const char* name;         // two words: version and shape
+  bool v3;                  // as the authPriv user below, else v2c
+  const char* app_setting;  // appSetting members besides b_mode and the access keys
 };
 
 constexpr char kV3User[] = "poller:SHA-256:poller-auth-1:AES:poller-priv-1";
@@ -26,10 +27,10 @@ constexpr char kV3Settings[] = R"("snmp_version":"3","security_name":"poller","s
     "priv_passphrase":"poller-priv-1")";
 
 const Case kCases[] = {
-    {"v2c one-binding", ""},
-    {"v2c bulk-100", R"(,"max_repetitions":100)"},
-    {"v3-authPriv one-binding", ""},
-    {"v3-authPriv bulk-100", R"(,"max_repetitions":100)"},
+    {"v2c one-binding", false, ""},
+    {"v2c bulk-100", false, R"(,"max_repetitions":100)"},
+    {"v3-authPriv one-binding", true, ""},
+    {"v3-authPriv bulk-100", true, R"(,"max_repetitions":100)"},
 };
 
 // Counts the rounds the host receives; the host keeps no journal, as a long-running one.
@@ -42,9 +43,8 @@ class RoundCounter : public standin::HostListener {
 void Measure(const Case& c, const CabinetAgent& agent, RoundCounter& counter) {
   QiraoidProbe device;
   InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
-  const bool v3 = std::string(c.name).rfind("v3", 0) == 0;
   device.ReadSettings(ParseJson(std::string(R"({"appSetting":{"b_mode":"2")") +
-                                (v3 ? std::string(",") + kV3Settings : "") + c.app_setting + "}}"));
+                                (c.v3 ? std::string(",") + kV3Settings : "") + c.app_setting + "}}"));
   for (int warm_up = 0; warm_up < 2; ++warm_up) device.do_sample();
   const size_t rounds_before = counter.rounds;
   CALLGRIND_ZERO_STATS;
