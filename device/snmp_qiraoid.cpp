@@ -33,16 +33,20 @@ void SNMP_QIRAOID::StopSampling() {
 }
 
 int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
-  const Json::Value& app = config["appSetting"];
-  const Json::Value none(Json::objectValue);
-  ReadRequestShape(app.isObject() ? app : none);
-  ReadAccess(app.isObject() ? app : none);
-  const int result = UniDataDevice::InitSetting(config);
+  const int result = ReadSettings(config);
   std::call_once(thread_started_, [this] {
     sample_thread_ =
         std::make_unique<SamplingThread>([this] { sample_data(nullptr); }, kSamplingStackBytes);
   });
   return result;
+}
+
+int SNMP_QIRAOID::ReadSettings(const Json::Value& config) {
+  const Json::Value& app = config["appSetting"];
+  const Json::Value none(Json::objectValue);
+  ReadRequestShape(app.isObject() ? app : none);
+  ReadAccess(app.isObject() ? app : none);
+  return UniDataDevice::InitSetting(config);
 }
 
 int SNMP_QIRAOID::process_data(int, unsigned char*, int) { return 0; }

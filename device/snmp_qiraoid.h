@@ -52,6 +52,8 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   size_t root_oid_len_;
   std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
+  // What InitSetting does besides starting the thread: every setting, the host's own included.
+  int ReadSettings(const Json::Value& config);
   // InitSetting's readers of the device's own appSetting keys.
   void ReadRequestShape(const Json::Value& app);
   void ReadAccess(const Json::Value& app);

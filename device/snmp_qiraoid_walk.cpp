@@ -12,6 +12,9 @@
 //   |     +-- Pass::FellBackFromBulk -> one log line, one hour in the one-binding shape
 //   +-- AgentHealth (snmp/): failing (fault, short table) or answering again; Tell logs its line
 //   +-- RoundDone (complete walks only)
+#include <ctime>
+
+#include <boost/date_time/posix_time/conversion.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
 #include "log_line.h"
@@ -46,7 +49,7 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
     {
       auto guard = device_.GuardRecord();
-      device_.sample_time_ = boost::posix_time::second_clock::local_time();
+      device_.sample_time_ = LocalSecondNow();
     }
     SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, device_.stop_.fd());
     if (exchange.outcome != SnmpSession::Outcome::kTimedOut) return exchange;
@@ -68,6 +71,19 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   }
 
  private:
+  // The local time to the second, as second_clock::local_time gives it, converted once per second
+  // rather than once per request: a walk sends hundreds of requests a second.
+  boost::posix_time::ptime LocalSecondNow() {
+    const std::time_t now = std::time(nullptr);
+    if (now != stamped_second_) {
+      std::tm local{};
+      if (localtime_r(&now, &local) == nullptr) return boost::posix_time::second_clock::local_time();
+      stamp_ = boost::posix_time::ptime_from_tm(local);
+      stamped_second_ = now;
+    }
+    return stamp_;
+  }
+
   // An agent drops what it cannot decrypt without a word, so a wrong priv passphrase is silence.
   std::string Silence() const {
     return private_v3_ ? "no answer within the time-out and its retries (or a wrong priv passphrase)"
@@ -78,6 +94,8 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   SnmpSession& session_;
   const bool private_v3_;
   const unsigned access_changes_;  // when the pass began
+  std::time_t stamped_second_ = -1;
+  boost::posix_time::ptime stamp_;
 };
 
 void SNMP_QIRAOID::do_sample() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the cabinet simulator need.
 # Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too,
-# --fuzz to add clang and libFuzzer, --lintian to add Debian's package checker.
+# --fuzz to add clang and libFuzzer, --lintian to add Debian's package checker, --valgrind to add
+# valgrind (scripts/instructions.sh).
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,6 +12,7 @@ for flag in "$@"; do
     --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;
     --fuzz) packages+=(clang-14 libfuzzer-14-dev) ;;
     --lintian) packages+=(lintian) ;;
+    --valgrind) packages+=(valgrind) ;;
     *) echo "install-deps.sh: unknown flag ${flag}" >&2; exit 2 ;;
   esac
 done

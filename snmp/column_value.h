@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -13,7 +14,7 @@ namespace qiraoid {
 float ColumnValue(const netsnmp_variable_list& variable);
 
 // Reads number text by atof's rules (leading blanks, longest numeric prefix, 0.0 without one),
-// always with a decimal point, whatever locale the host process has set.
-double ParseNumberText(const std::string& text);
+// always with a decimal point, whatever locale the host process has set. Text stops at a NUL.
+double ParseNumberText(std::string_view text);
 
 }  // namespace qiraoid

@@ -87,6 +87,17 @@ std::string TableWalk::ErrorStatusFault(const netsnmp_pdu& answer) const {
 
 TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fault) {
   columns_.clear();
+  // Each binding must follow the one before, the first the position asked after; the position
+  // moves once, to the last binding taken.
+  const oid* after = position_;
+  size_t after_length = position_length_;
+  const Step step = TakeBindings(answer, &after, &after_length, fault);
+  if (after != position_) MoveTo(after, after_length);
+  return step;
+}
+
+TableWalk::Step TableWalk::TakeBindings(const netsnmp_pdu& answer, const oid** after,
+                                        size_t* after_length, std::string* fault) {
   Step step = Step::kGoOn;
   bool moved = false;
   for (const netsnmp_variable_list* variable = answer.variables; variable != nullptr;
@@ -97,12 +108,15 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
         variable->type == SNMP_NOSUCHINSTANCE) {
       continue;
     }
-    if (snmp_oid_compare(variable->name, variable->name_length, position_, position_length_) <= 0) {
+    const size_t name_length = std::min<size_t>(variable->name_length, MAX_OID_LEN);
+    if (!std::lexicographical_compare(*after, *after + *after_length, variable->name,
+                                      variable->name + name_length)) {
       *fault = "OID " + OidText(variable->name, variable->name_length) + " does not follow OID " +
-               OidText(position_, position_length_);
+               OidText(*after, *after_length);
       return Step::kFault;
     }
-    MoveTo(variable->name, variable->name_length);
+    *after = variable->name;
+    *after_length = name_length;
     moved = true;
     if (!InRoot(*variable)) {
       step = Step::kComplete;
@@ -117,7 +131,7 @@ TableWalk::Step TableWalk::TakeAnswer(const netsnmp_pdu& answer, std::string* fa
   }
   // Only exceptions, and none that ends the view: asking again would get the same answer forever.
   if (step == Step::kGoOn && !moved) {
-    *fault = "an answer of exceptions only after OID " + OidText(position_, position_length_);
+    *fault = "an answer of exceptions only after OID " + OidText(*after, *after_length);
     return Step::kFault;
   }
   return step;

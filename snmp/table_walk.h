@@ -61,6 +61,8 @@ class TableWalk {
   enum class Step { kGoOn, kComplete, kFault };
   // Checks the answer's bindings in order, collects its columns and moves the position.
   Step TakeAnswer(const netsnmp_pdu& answer, std::string* fault);
+  // TakeAnswer's check of each binding against the OID before it (*after, moved along).
+  Step TakeBindings(const netsnmp_pdu& answer, const oid** after, size_t* after_length, std::string* fault);
   std::string ErrorStatusFault(const netsnmp_pdu& answer) const;
   Result Fault(std::string fault) const { return {End::kAgentFault, std::move(fault), last_column_}; }
   bool InRoot(const netsnmp_variable_list& variable) const;

@@ -49,6 +49,11 @@ void Journal(const ZRMVDevice* device, std::string name, std::vector<std::string
   if (memory().kept) memory().calls.push_back({device, std::move(name), std::move(args)});
 }
 
+bool JournalKept() {
+  std::lock_guard<std::mutex> guard(memory().mutex);
+  return memory().kept;
+}
+
 void KeepPublished(ZRMVDevice& device, std::string record) {
   {
     std::lock_guard<std::mutex> guard(memory().mutex);

@@ -9,6 +9,9 @@
 namespace standin {
 
 void Journal(const ZRMVDevice* device, std::string name, std::vector<std::string> args = {});
+// Whether Journal keeps calls: a call made for every signal of every round skips building its
+// arguments when not.
+bool JournalKept();
 void KeepPublished(ZRMVDevice& device, std::string record);
 void KeepHistory(const ZRMVDevice& device, uint32_t device_id, std::string record);
 // Returns true when the signal's state differs from the one last reported.

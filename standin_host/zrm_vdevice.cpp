@@ -95,9 +95,11 @@ int ZRMVDevice::CheckThresholdBool(int kind, const std::string& signal_id,
                                    const std::string& alarm_id, const std::string& text,
                                    const std::string& signal_name, bool state,
                                    unsigned short signal_no) {
-  standin::Journal(this, "CheckThresholdBool",
-                   {std::to_string(kind), signal_id, alarm_id, text, signal_name, Flag(state),
-                    std::to_string(signal_no)});
+  if (standin::JournalKept()) {
+    standin::Journal(this, "CheckThresholdBool",
+                     {std::to_string(kind), signal_id, alarm_id, text, signal_name, Flag(state),
+                      std::to_string(signal_no)});
+  }
   if (!standin::ChangeSignalState(*this, signal_id, state)) return 0;
   rule_values_.push_back(
       {kind, signal_id, alarm_id, state ? 1.0 : 0.0, text, signal_name, signal_no});

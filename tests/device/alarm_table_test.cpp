@@ -121,15 +121,30 @@ TEST_F(AlarmTableTest, OtherModesReportNothing) {
 }
 
 TEST_F(AlarmTableTest, NumbersContinueFromTheCounterWithAllTheirDigits) {
-  device.signal_no_ = 1000;
-  standin::ClearCalls();
-  device.RunCheckThreshold();
-  const auto calls = standin::CallsOf(device);
-  ASSERT_EQ(calls.size(), 312u);
-  EXPECT_EQ(calls.front().args[1], "1208301710000");
-  EXPECT_EQ(calls.front().args[6], "1000");
-  EXPECT_EQ(calls.back().args[6], "1311");
-  EXPECT_EQ(device.signal_no_, 1312);
+  const struct {
+    unsigned short start;
+    std::vector<std::pair<size_t, std::string>> ids;  // report index, identifier
+    unsigned short end;
+  } rows[] = {
+      {1000, {{0, "1208301710000"}, {311, "1208301713110"}}, 1312},
+      {2, {{0, "120830170020"}, {311, "120830173130"}}, 314},
+      // The counter wraps: number 0, then 1 as the 138th report, not as the first.
+      {65400, {{135, "12083017655350"}, {136, "120830170000"}, {137, "120830170010"}}, 176},
+  };
+  for (const auto& row : rows) {
+    device.signal_no_ = row.start;
+    standin::ClearCalls();
+    device.RunCheckThreshold();
+    const auto calls = standin::CallsOf(device);
+    ASSERT_EQ(calls.size(), 312u);
+    for (const auto& [index, id] : row.ids) {
+      EXPECT_EQ(calls[index].args[1], id) << "from " << row.start << ", report " << index;
+      EXPECT_EQ(calls[index].args[2], id) << "from " << row.start << ", report " << index;
+      EXPECT_EQ(calls[index].args[4], kAlarmSignals[index].name);
+    }
+    EXPECT_EQ(calls.front().args[6], std::to_string(row.start));
+    EXPECT_EQ(device.signal_no_, row.end);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -21,6 +23,20 @@ TEST(ColumnValue, TextFollowsAtofRules) {
       {"3,5", 3.0},       {std::string("4\0" "9", 3), 4.0},           {"1e400", HUGE_VAL},
   };
   for (const auto& row : rows) EXPECT_EQ(ParseNumberText(row.text), row.expected) << row.text;
+}
+
+// Plain decimals are read without strtod; they must come out bit for bit as strtod reads them,
+// at the limits of that path and just past them.
+TEST(ColumnValue, PlainDecimalsReadBitForBitAsStrtod) {
+  const char* texts[] = {"0", "-0", "-0.0", "+0.5", ".5", "5.", "-.", ".", "+", "-", "0.1", "0.3",
+                         "230.5", "-17.6", "4.03", "123456789012345", "12345678901234.5",
+                         "0.000000000000001", "1234567890123456", "9007199254740993", "0.1000000000000001",
+                         "000000000000012.5", "1.2.3", "1..2", "12 ", " 12", "1e2", "0x1A", "1,5"};
+  for (const char* text : texts) {
+    const double expected = std::strtod(text, nullptr);
+    const double actual = ParseNumberText(text);
+    EXPECT_EQ(std::memcmp(&expected, &actual, sizeof expected), 0) << text << ": " << actual;
+  }
 }
 
 TEST(ColumnValue, DecimalPointHoldsWhateverLocaleTheHostSets) {

@@ -11,6 +11,7 @@ class QiraoidProbe : public SNMP_QIRAOID {
   using SNMP_QIRAOID::data_ready_;
   using SNMP_QIRAOID::max_repetitions_;
   using SNMP_QIRAOID::ReadAccess;
+  using SNMP_QIRAOID::ReadSettings;
   using SNMP_QIRAOID::root_oid_;
   using SNMP_QIRAOID::root_oid_len_;
   using SNMP_QIRAOID::sample_time_;
