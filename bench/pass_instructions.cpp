@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "../tests/device/qiraoid_probe.h"
-#include "../tests/host/test_device.h"
+#include "qiraoid_probe.h"
+#include "test_device.h"
 #include "cabinet_agent.h"
 #include "standin_host.h"
 

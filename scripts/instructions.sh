@@ -10,8 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --valgrind
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/native -j "$(nproc)" --target pass_instructions >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$(nproc)" --target pass_instructions >/dev/null
 
 out=$(mktemp -d /tmp/qiraoid-instructions.XXXXXX)
 trap 'rm -rf "$out"' EXIT
