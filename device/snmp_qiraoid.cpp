@@ -35,6 +35,7 @@ void SNMP_QIRAOID::StopSampling() {
 int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
   const Json::Value& app = config["appSetting"];
   const Json::Value none(Json::objectValue);
+  NameUnknownKeys(app.isObject() ? app : none);
   ReadRequestShape(app.isObject() ? app : none);
   ReadAccess(app.isObject() ? app : none);
   const int result = UniDataDevice::InitSetting(config);

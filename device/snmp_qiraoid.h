@@ -18,6 +18,7 @@
 
 #include "access_settings.h"
 #include "agent_health.h"
+#include "driver_book.h"
 #include "sampling_thread.h"
 #include "snmp_qiraoid_data.h"
 #include "stop_signal.h"
@@ -42,6 +43,10 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // One walk pass over the cabinet's table; a complete walk ends with RoundDone.
   void do_sample();
 
+  // The driver's own figures, and a watcher of its agent's state (driver_figures.h); any thread.
+  qiraoid::DriverFigures DriverFigures() const { return figures_.Copy(); }
+  void WatchDriver(qiraoid::DriverWatcher* watcher) { figures_.Watch(watcher); }
+
  protected:
   // Stops the sampling thread and joins it; idempotent. A class deriving from this one calls it
   // first in its own destructor, so that no pass calls into an object being taken apart.
@@ -53,11 +58,14 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
   // InitSetting's readers of the device's own appSetting keys.
+  void NameUnknownKeys(const Json::Value& app);
   void ReadRequestShape(const Json::Value& app);
   void ReadAccess(const Json::Value& app);
 
  private:
   class Pass;  // one pass's exchange and store, for the walk
+  enum class Walked { kNotTried, kIncomplete, kComplete };
+  Walked WalkOnce();
   void UseAccess(std::shared_ptr<const qiraoid::AccessSettings> access);
   qiraoid::RequestShape ShapeOfNextPass() const;
   std::string WhoIs() const;  // "device 12 agent udp:...", the start of the agent's lines
@@ -74,6 +82,7 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // The sampling thread's only.
   std::chrono::steady_clock::time_point bulk_again_at_;
   qiraoid::AgentHealth health_;
+  qiraoid::DriverBook figures_;
   qiraoid::StopSignal stop_;
   std::once_flag thread_started_;
   std::unique_ptr<qiraoid::SamplingThread> sample_thread_;
