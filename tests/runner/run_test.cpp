@@ -63,7 +63,7 @@ TEST_F(RunTest, JsonShowsEachDevicesRoundsAndOnlyAlarmChangesUpToTheGoal) {
       EXPECT_EQ(values[2].asDouble(), address + 1.5);
       EXPECT_EQ(values[323].asDouble(), number % 2);
       EXPECT_EQ(values[1396].asDouble(), address + 698.5);
-      EXPECT_TRUE(IsTimeText(round["time"].asString(), 'T')) << round["time"];
+      EXPECT_TRUE(IsRfc3339Time(round["time"].asString())) << round["time"];
     }
   }
   for (const Json::Value& event : events) {
