@@ -10,7 +10,9 @@ namespace qiraoid {
 
 namespace {
 
+// "Z" for UTC, which RFC 3339 allows and tools that know no other offset (jq 1.6) read.
 std::string Offset(long seconds_east) {
+  if (seconds_east == 0) return "Z";
   const char sign = seconds_east < 0 ? '-' : '+';
   const long minutes = std::labs(seconds_east) / 60;
   char text[8];

@@ -1,5 +1,5 @@
-// Times as RFC 3339 text with the local offset ("2026-12-10T16:45:33+01:00"), which tools such as
-// jq's fromdateiso8601 read back. Safe from any thread.
+// Times as RFC 3339 text with the local offset ("2026-12-10T16:45:33+01:00"; "Z" for UTC, which
+// jq 1.6's fromdateiso8601 reads). Safe from any thread.
 #pragma once
 
 #include <chrono>

@@ -59,6 +59,7 @@ bool IsTimeText(const std::string& text, char separator) {
 }
 
 bool IsRfc3339Time(const std::string& text) {
+  if (!text.empty() && text.back() == 'Z') return IsTimeText(text.substr(0, text.size() - 1), 'T');
   const std::size_t offset = text.size() >= 6 ? text.size() - 6 : 0;
   const std::string zone = text.substr(offset);
   return IsTimeText(text.substr(0, offset), 'T') && zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') &&
