@@ -1,6 +1,6 @@
-// The device's own appSetting keys: the request shape and the access to the agent; and a line for
-// each key it does not read. A missing key
-// keeps what was; a refused one is named in one log line, without its value when it is a secret.
+// The device's own appSetting keys: the request shape and the access to the agent, and a line for
+// each key it does not read. A missing key keeps what was; a refused one is named in one log line,
+// without its value when it is a secret.
 #include <variant>
 
 #include "app_setting.h"
