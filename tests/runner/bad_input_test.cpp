@@ -120,7 +120,7 @@ TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
   for (const char* usage :
        {"zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]",
         "zrmhost replay --plugin PATH --config FILE --history DIR [--json]",
-        "zrmhost dump FILE [--csv]"}) {
+        "zrmhost dump FILE [--csv]", "zrmhost check --config FILE"}) {
     EXPECT_NE(result.out.find(usage), std::string::npos) << usage;
   }
 }
@@ -129,7 +129,7 @@ TEST(RunnerHelp, CommandHelpListsItsOptions) {
   const ProcessResult result = RunProcess({kRunner, "run", "--help"});
   EXPECT_EQ(result.exit_code, 0);
   for (const char* option : {"--plugin PATH", "--config FILE", "--json", "--rounds N", "--timeout S",
-                             "--history DIR"}) {
+                             "--history DIR", "--metrics HOST:PORT"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option << "\n" << result.out;
   }
 }
