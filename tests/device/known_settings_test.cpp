@@ -24,7 +24,7 @@ using ::testing::Not;
 TEST(NearestKey, SlipsFindTheirKeyAndOtherWordsNone) {
   const std::vector<std::string> keys = AppSettingKeys();
   const struct {
-    const char* typed;
+    std::string typed;
     std::optional<std::string> meant;
   } rows[] = {
       {"max_repetition", "max_repetitions"},  // a letter missing
@@ -35,7 +35,7 @@ TEST(NearestKey, SlipsFindTheirKeyAndOtherWordsNone) {
       {"timeout", std::nullopt},                // too far from timeout_seconds
       {"colour", std::nullopt},
       {"", std::nullopt},
-      {std::string(200, 'a').c_str(), std::nullopt},
+      {std::string(200, 'a'), std::nullopt},
   };
   for (const auto& row : rows) EXPECT_EQ(NearestKey(row.typed, keys), row.meant) << row.typed;
   EXPECT_EQ(NearestKey("appsetting", kDeviceKeys), "appSetting");
