@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "event_log.h"
 #include "http_client.h"
 
@@ -34,7 +36,11 @@ MetricsRunner::MetricsRunner(const std::vector<std::string>& devices, std::vecto
 
 MetricsRunner::~MetricsRunner() {
   process_->Signal(SIGINT);
-  process_->Wait();
+  const ProcessResult result = process_->Wait();
+  if (result.exit_code != 0) {
+    ADD_FAILURE() << "zrmhost ended with " << result.exit_code << " (signal " << result.term_signal
+                  << "): " << result.err.substr(result.err.size() > 4000 ? result.err.size() - 4000 : 0);
+  }
 }
 
 std::string MetricsRunner::Scrape() const { return HttpRequest(port_, "GET", "/metrics").body; }

@@ -15,7 +15,7 @@ class MetricsRunner {
  public:
   // Starts the runner with the real plug-in; the devices as ConfigText takes them.
   MetricsRunner(const std::vector<std::string>& devices, std::vector<std::string> extra = {});
-  ~MetricsRunner();  // stops it with SIGINT and waits
+  ~MetricsRunner();  // stops it with SIGINT and waits; a failure unless it ends with status 0
 
   unsigned short port() const { return port_; }
   std::string Scrape() const;  // the page, as a plain GET gives it
