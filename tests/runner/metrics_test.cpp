@@ -75,6 +75,9 @@ TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
 }
 
 TEST_F(MetricsTest, ServerAnswersEachMethodPathAndEncoding) {
+  // Once both devices have told what they will, the page keeps its lines from scrape to scrape.
+  ASSERT_NE(runner_->AwaitSample(R"(qiraoid_cabinet_value{device="12",column="1"})"), "");
+  ASSERT_NE(runner_->AwaitSample(R"(qiraoid_agent_answering{device="13"})", "0"), "");
   const HttpAnswer plain = HttpRequest(runner_->port(), "GET", "/metrics");
   EXPECT_EQ(plain.status, 200);
   EXPECT_EQ(plain.headers.at("content-type"), "text/plain; version=0.0.4; charset=utf-8");
