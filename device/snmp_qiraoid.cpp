@@ -44,6 +44,7 @@ int SNMP_QIRAOID::InitSetting(const Json::Value& config) {
 int SNMP_QIRAOID::ReadSettings(const Json::Value& config) {
   const Json::Value& app = config["appSetting"];
   const Json::Value none(Json::objectValue);
+  NameUnknownKeys(app.isObject() ? app : none);
   ReadRequestShape(app.isObject() ? app : none);
   ReadAccess(app.isObject() ? app : none);
   return UniDataDevice::InitSetting(config);

@@ -4,7 +4,8 @@
 // appSetting.max_repetitions (1-100) asks for that many bindings per request instead of one; an
 // agent that fails such requests is asked one binding at a time for an hour, then tried again.
 // The access keys (community, SNMPv3 user, time-out, retries) take effect from the next pass; a
-// device logs one line when its agent starts failing, when the cause changes, and on recovery.
+// device logs one line when its agent starts failing, when the cause changes, and on recovery,
+// and one line per appSetting key it does not read. It counts its own work (driver_figures.h).
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@
 
 #include "access_settings.h"
 #include "agent_health.h"
+#include "driver_book.h"
 #include "sampling_thread.h"
 #include "snmp_qiraoid_data.h"
 #include "stop_signal.h"
@@ -42,6 +44,10 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // One walk pass over the cabinet's table; a complete walk ends with RoundDone.
   void do_sample();
 
+  // The driver's own figures, and a watcher of its agent's state (driver_figures.h); any thread.
+  qiraoid::DriverFigures DriverFigures() const { return figures_.Copy(); }
+  void WatchDriver(qiraoid::DriverWatcher* watcher) { figures_.Watch(watcher); }
+
  protected:
   // Stops the sampling thread and joins it; idempotent. A class deriving from this one calls it
   // first in its own destructor, so that no pass calls into an object being taken apart.
@@ -55,11 +61,14 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // What InitSetting does besides starting the thread: every setting, the host's own included.
   int ReadSettings(const Json::Value& config);
   // InitSetting's readers of the device's own appSetting keys.
+  void NameUnknownKeys(const Json::Value& app);
   void ReadRequestShape(const Json::Value& app);
   void ReadAccess(const Json::Value& app);
 
  private:
   class Pass;  // one pass's exchange and store, for the walk
+  enum class Walked { kNotTried, kIncomplete, kComplete };
+  Walked WalkOnce();
   void UseAccess(std::shared_ptr<const qiraoid::AccessSettings> access);
   qiraoid::RequestShape ShapeOfNextPass() const;
   std::string WhoIs() const;  // "device 12 agent udp:...", the start of the agent's lines
@@ -76,6 +85,7 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // The sampling thread's only.
   std::chrono::steady_clock::time_point bulk_again_at_;
   qiraoid::AgentHealth health_;
+  qiraoid::DriverBook figures_;
   qiraoid::StopSignal stop_;
   std::once_flag thread_started_;
   std::unique_ptr<qiraoid::SamplingThread> sample_thread_;

@@ -1,26 +1,42 @@
-// The device's own appSetting keys: the request shape and the access to the agent. A missing key
-// keeps what was; a refused one is named in one log line, without its value when it is a secret.
+// The device's own appSetting keys: the request shape and the access to the agent, and a line for
+// each key it does not read. A missing key keeps what was; a refused one is named in one log line,
+// without its value when it is a secret.
 #include <variant>
 
 #include "app_setting.h"
+#include "known_settings.h"
 #include "log_line.h"
+#include "settings_check.h"
 #include "snmp_qiraoid.h"
 
 using qiraoid::AccessRefusal;
 using qiraoid::AccessSettings;
 using qiraoid::ApplyAccess;
 using qiraoid::HasAccessKeys;
+using qiraoid::kFewestRepetitions;
+using qiraoid::kMostRepetitions;
+using qiraoid::NeedsOf;
 using qiraoid::ReadAccessSettings;
 using qiraoid::SettingText;
+using qiraoid::UnknownAppSettingKeys;
+using qiraoid::UnknownKey;
+using qiraoid::UnknownKeyText;
 using qiraoid::WholeNumberSetting;
+
+// The host may carry keys of its own in appSetting, so an unknown key is named, not refused.
+void SNMP_QIRAOID::NameUnknownKeys(const Json::Value& app) {
+  for (const UnknownKey& unknown : UnknownAppSettingKeys(app)) {
+    LogLine("device ", data_id_, ": appSetting key ", UnknownKeyText(unknown));
+  }
+}
 
 void SNMP_QIRAOID::ReadRequestShape(const Json::Value& app) {
   if (!app.isMember("max_repetitions")) return;
   const Json::Value& value = app["max_repetitions"];
-  const std::optional<long> repetitions = WholeNumberSetting(value, 1, 100);
+  const std::optional<long> repetitions = WholeNumberSetting(value, kFewestRepetitions, kMostRepetitions);
   if (!repetitions) {
-    LogLine("device ", data_id_, ": max_repetitions ", SettingText(value),
-            " refused (a whole number from 1 to 100); asking for one binding per request");
+    LogLine("device ", data_id_, ": max_repetitions ", SettingText(value), " refused (",
+            NeedsOf("max_repetitions"), "); asking for one binding per request");
   }
   max_repetitions_.store(repetitions.value_or(0));
 }

@@ -4,14 +4,13 @@
 // and the health are the SNMP core's (snmp/); the pass, the record, the lines and the round are
 // the device's.
 //
-//   do_sample
+//   do_sample -> WalkOnce, then the pass's figures, then RoundDone (complete walks only)
 //   +-- SnmpSession (snmp/; opened from a copy of the template taken under the access lock)
 //   +-- TableWalk::Run (snmp/; the device's root, and the record's last column)
 //   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk; silence: failing
 //   |     +-- Pass::Store   -> the record's values, under the record's lock
 //   |     +-- Pass::FellBackFromBulk -> one log line, one hour in the one-binding shape
 //   +-- AgentHealth (snmp/): failing (fault, short table) or answering again; Tell logs its line
-//   +-- RoundDone (complete walks only)
 #include <ctime>
 
 #include <boost/date_time/posix_time/conversion.hpp>
@@ -51,8 +50,11 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
       auto guard = device_.GuardRecord();
       device_.sample_time_ = LocalSecondNow();
     }
+    device_.figures_.CountRequest();
     SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, device_.stop_.fd());
+    device_.figures_.CountRetransmissions(exchange.retransmissions);
     if (exchange.outcome != SnmpSession::Outcome::kTimedOut) return exchange;
+    device_.figures_.CountSilence();
     if (device_.access_changes_.load() != access_changes_) return {SnmpSession::Outcome::kStopped, nullptr};
     // In the bulk shape silence is the bulk shape's failure, told by the fallback.
     if (!shape.is_bulk()) device_.Tell(device_.health_.Failing(Silence()));
@@ -65,6 +67,7 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   }
 
   void FellBackFromBulk(const char* cause) override {
+    device_.figures_.CountBulkGiveUp();
     device_.bulk_again_at_ = std::chrono::steady_clock::now() + kBulkRestsFor;
     LogLine(device_.WhoIs(), ": falls back from the bulk shape to one binding per request for an hour: ",
             cause);
@@ -100,14 +103,23 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
 
 void SNMP_QIRAOID::do_sample() {
   LogLine("SNMP_QIRAOID::do_sample");
+  const auto began = std::chrono::steady_clock::now();
+  figures_.BeginPass();
+  const Walked walked = WalkOnce();
+  if (walked == Walked::kNotTried) return;
+  figures_.EndPass(std::chrono::steady_clock::now() - began);
+  if (walked == Walked::kComplete) RoundDone();
+}
+
+SNMP_QIRAOID::Walked SNMP_QIRAOID::WalkOnce() {
   session_.peername = const_cast<char*>(peer_address_.c_str());
   root_oid_[9] = device_address_;
   root_oid_len_ = 11;
-  if (peer_address_.empty()) return;
+  if (peer_address_.empty()) return Walked::kNotTried;
   health_.Name(WhoIs());
 
   std::unique_lock<std::mutex> access(access_mutex_);
-  if (!access_) return;  // refused settings, and none usable before them
+  if (!access_) return Walked::kNotTried;  // refused settings, and none usable before them
   // The template points into the settings, which this pass keeps while InitSetting may replace
   // them; opening (engine discovery, for SNMPv3) happens outside the lock.
   const std::shared_ptr<const AccessSettings> settings = access_;
@@ -119,27 +131,38 @@ void SNMP_QIRAOID::do_sample() {
   if (!session.is_open()) {
     snmp_sess_perror("snmpbulkwalk", &opening);
     Tell(health_.Failing(std::string("cannot open a session: ") + snmp_api_errstring(opening.s_snmp_errno)));
-    return;
+    return Walked::kIncomplete;
   }
 
   Pass pass(*this, session, *settings, access_changes);
   TableWalk walk(root_oid_, root_oid_len_, kQiraoidColumns);
   const TableWalk::Result result = walk.Run(ShapeOfNextPass(), pass, pass);
   if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));
-  if (result.end != TableWalk::End::kComplete) return;
+  if (result.end != TableWalk::End::kComplete) return Walked::kIncomplete;
   // A table or view that ends early still gives its round, but the operator should know.
   Tell(result.last_column < kQiraoidColumns
            ? health_.Failing("the agent's table ends at column " + std::to_string(result.last_column))
            : health_.Answering());
-  RoundDone();
+  return Walked::kComplete;
 }
 
 std::string SNMP_QIRAOID::WhoIs() const {
   return "device " + std::to_string(data_id_) + " agent " + peer_address_;
 }
 
+// The figures follow the agent's state after every pass and exchange that tells it; the watcher
+// hears of the changes that are logged.
 void SNMP_QIRAOID::Tell(const std::optional<std::string>& line) {
-  if (line) WriteLogLine(*line);
+  figures_.SetAgent(health_.cause());
+  if (!line) return;
+  WriteLogLine(*line);
+  qiraoid::AgentChange change;
+  change.device = data_id_;
+  change.agent = peer_address_;
+  change.state = health_.cause() ? qiraoid::AgentState::kFailing : qiraoid::AgentState::kAnswering;
+  change.cause = health_.cause().value_or("");
+  change.failed_seconds = std::chrono::duration<double>(health_.last_failure()).count();
+  figures_.Tell(change);
 }
 
 RequestShape SNMP_QIRAOID::ShapeOfNextPass() const {

@@ -9,5 +9,6 @@ namespace qiraoid {
 int RunDevices(const Options& options);     // zrmhost run
 int ReplayHistory(const Options& options);  // zrmhost replay
 int DumpHistory(const Options& options);    // zrmhost dump
+int CheckConfig(const Options& options);    // zrmhost check
 
 }  // namespace qiraoid

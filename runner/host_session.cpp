@@ -28,10 +28,11 @@ std::string Explanation(const Json::Value& config) {
 }  // namespace
 
 HostSession::HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
-                         standin::HostListener& listener)
+                         standin::HostListener& listener, DriverLink* link, DriverWatcher* watcher)
     : registration_(listener), library_(plugin) {
   RaiseDescriptorLimit();
-  for (const DeviceConfig& config : devices) Start(config);
+  if (link != nullptr) link->Bind(library_);
+  for (const DeviceConfig& config : devices) Start(config, link, watcher);
 }
 
 void HostSession::Stop() {
@@ -39,10 +40,11 @@ void HostSession::Stop() {
   library_.DeleteDevices();
 }
 
-void HostSession::Start(const DeviceConfig& config) {
+void HostSession::Start(const DeviceConfig& config, const DriverLink* link, DriverWatcher* watcher) {
   const std::string name = "device " + std::to_string(config.id);
   ZRMSocketDevice& device = library_.CreateDevice();
   devices_.push_back(&device);
+  if (link != nullptr && watcher != nullptr) link->Watch(device, watcher);
   int init = 0;
   try {
     init = device.Init(std::weak_ptr<ZRMController>(), config.id, config.json);

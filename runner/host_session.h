@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver_link.h"
 #include "plugin_library.h"
 #include "run_config.h"
 #include "standin_host.h"
@@ -15,9 +16,11 @@ namespace qiraoid {
 
 class HostSession {
  public:
-  // Throws RunnerError when the plug-in cannot be loaded or a device does not start.
+  // Throws RunnerError when the plug-in cannot be loaded or a device does not start. With a link,
+  // it is bound to the plug-in before any device starts, and each device is given the watcher
+  // before its InitSetting.
   HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
-              standin::HostListener& listener);
+              standin::HostListener& listener, DriverLink* link = nullptr, DriverWatcher* watcher = nullptr);
   ~HostSession() { Stop(); }
 
   // The device made for devices[index], until Stop.
@@ -32,7 +35,7 @@ class HostSession {
     ~ListenerRegistration() { standin::SetListener(nullptr); }
   };
 
-  void Start(const DeviceConfig& config);
+  void Start(const DeviceConfig& config, const DriverLink* link, DriverWatcher* watcher);
 
   ListenerRegistration registration_;
   PluginLibrary library_;

@@ -16,6 +16,7 @@ int Dispatch(const qiraoid::Options& options) {
     case Command::kRun: return qiraoid::RunDevices(options);
     case Command::kReplay: return qiraoid::ReplayHistory(options);
     case Command::kDump: return qiraoid::DumpHistory(options);
+    case Command::kCheck: return qiraoid::CheckConfig(options);
     case Command::kHelp: break;
   }
   std::fputs(options.help.c_str(), stdout);

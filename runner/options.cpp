@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "metrics_address.h"
 #include "runner_error.h"
 
 namespace qiraoid {
@@ -17,8 +18,10 @@ namespace {
 const char kSynopsis[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
+    "              [--metrics HOST:PORT]\n"
     "  zrmhost replay --plugin PATH --config FILE --history DIR [--json]\n"
     "  zrmhost dump FILE [--csv]\n"
+    "  zrmhost check --config FILE\n"
     "  zrmhost [COMMAND] --help\n"
     "\n"
     "FILE is JSON: {\"devices\": [{\"id\": 12, \"agent\": \"udp:192.0.2.10:161\", \"address\": 4,\n"
@@ -28,7 +31,7 @@ const char kSynopsis[] =
     "  or a host name, the port 1-65535 (161 when absent).\n"
     "Output: one line per event on standard output (--json: one JSON object per line); the\n"
     "  plug-in's own log lines go to standard error.\n"
-    "Exit status: 0 done, 1 bad input or failed run, 2 bad command line.\n";
+    "Exit status: 0 done, 1 bad input or failed run (check: a problem found), 2 bad command line.\n";
 
 // "" for a whole number in 1-1000000000 written in decimal digits.
 std::string WholeNumberProblem(const std::string& text) {
@@ -70,6 +73,9 @@ CLI::App* AddRun(CLI::App& app, Options& options) {
       ->type_name("S")->check(CLI::Validator(SecondsProblem, ""));
   run.add_option("--history", options.history, "append every stored record to DIR/device-<id>.history")
       ->type_name("DIR");
+  run.add_option("--metrics", options.metrics,
+                 "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
+      ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
   return &run;
 }
 
@@ -92,13 +98,21 @@ CLI::App* AddDump(CLI::App& app, Options& options) {
   return &dump;
 }
 
+CLI::App* AddCheck(CLI::App& app, Options& options) {
+  CLI::App& check = *app.add_subcommand(
+      "check", "Lists every problem of FILE: the runner's keys and every setting the plug-in reads,\n"
+               "without loading the plug-in or polling. Exit status 0 when there is none, 1 otherwise.");
+  check.add_option("--config", options.config, "the devices, as JSON")->required()->type_name("FILE");
+  return &check;
+}
+
 // What was wrong, in the context of the command the words chose: "run: --plugin is required".
 // CLI11 calls a word that is no command an unexpected argument; the user meant it as a command.
 UsageError Refusal(CLI::App& app, const CLI::ParseError& error, int argc, const char* const* argv) {
   const auto chosen = app.get_subcommands();
   if (!chosen.empty()) return UsageError(chosen.front()->get_name() + ": " + error.what());
   if (argc > 1 && argv[1][0] != '-') {
-    return UsageError(std::string("unknown command \"") + argv[1] + "\" (commands: run, replay, dump)");
+    return UsageError(std::string("unknown command \"") + argv[1] + "\" (commands: run, replay, dump, check)");
   }
   return UsageError(error.what());
 }
@@ -115,7 +129,8 @@ Options ParseOptions(int argc, const char* const* argv) {
   const std::pair<const CLI::App*, Command> commands[] = {
       {AddRun(app, options), Command::kRun},
       {AddReplay(app, options), Command::kReplay},
-      {AddDump(app, options), Command::kDump}};
+      {AddDump(app, options), Command::kDump},
+      {AddCheck(app, options), Command::kCheck}};
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {

@@ -6,7 +6,7 @@
 
 namespace qiraoid {
 
-enum class Command { kHelp, kRun, kReplay, kDump };
+enum class Command { kHelp, kRun, kReplay, kDump, kCheck };
 
 struct Options {
   Command command = Command::kHelp;
@@ -19,6 +19,7 @@ struct Options {
   bool csv = false;
   std::optional<int> rounds;  // run: stop once every device completed this many
   std::optional<double> timeout_seconds;
+  std::string metrics;        // run: HOST:PORT to serve /metrics on; empty for none
 };
 
 // Throws UsageError naming what is wrong.

@@ -72,6 +72,8 @@ ZRMSocketDevice& PluginLibrary::CreateDevice() {
   return *device;
 }
 
+void* PluginLibrary::Symbol(const char* name) const { return ::dlsym(handle_, name); }
+
 void PluginLibrary::DeleteDevices() {
   // Newest first, the reverse of creation.
   while (!devices_.empty()) devices_.pop_back();

@@ -24,6 +24,8 @@ class PluginLibrary {
   // A new device from the first device provider, owned by this library until DeleteDevices.
   ZRMSocketDevice& CreateDevice();
   void DeleteDevices();
+  // The library's symbol of that name, or null.
+  void* Symbol(const char* name) const;
 
  private:
   std::string path_;

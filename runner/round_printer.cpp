@@ -14,7 +14,11 @@ void RoundPrinter::OnPublished(ZRMVDevice& device, const std::string& record) {
              "; round " + std::to_string(round) + " not printed");
     return;
   }
-  out_.Write(RoundLine(format_, id, round, DecodeRecord(record)));
+  // Read from inside the round, the last pass is the one that made it.
+  const std::optional<DriverFigures> figures =
+      format_ == LineFormat::kJson && driver_ != nullptr ? driver_->Figures(device) : std::nullopt;
+  const PassFigures* pass = figures && figures->passes > 0 ? &figures->last_pass : nullptr;
+  out_.Write(RoundLine(format_, id, round, DecodeRecord(record), pass));
 }
 
 void RoundPrinter::OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& alarm) {

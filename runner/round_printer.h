@@ -1,7 +1,9 @@
 // The host's listener: prints each round a device publishes and each alarm change it reports,
-// for as long as the progress still counts the device's rounds.
+// for as long as the progress still counts the device's rounds. With a driver link, a JSON round
+// carries the figures of the pass that made it.
 #pragma once
 
+#include "driver_link.h"
 #include "event_lines.h"
 #include "line_output.h"
 #include "round_progress.h"
@@ -11,8 +13,9 @@ namespace qiraoid {
 
 class RoundPrinter : public standin::HostListener {
  public:
-  RoundPrinter(LineOutput& out, RoundProgress& progress, LineFormat format)
-      : out_(out), progress_(progress), format_(format) {}
+  RoundPrinter(LineOutput& out, RoundProgress& progress, LineFormat format,
+               const DriverLink* driver = nullptr)
+      : out_(out), progress_(progress), format_(format), driver_(driver) {}
 
   void OnPublished(ZRMVDevice& device, const std::string& record) override;
   void OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& alarm) override;
@@ -21,6 +24,7 @@ class RoundPrinter : public standin::HostListener {
   LineOutput& out_;
   RoundProgress& progress_;
   LineFormat format_;
+  const DriverLink* driver_;
 };
 
 }  // namespace qiraoid

@@ -1,12 +1,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include <signal.h>
 
+#include "agent_printer.h"
 #include "commands.h"
 #include "host_session.h"
 #include "line_output.h"
+#include "metrics_run.h"
 #include "round_printer.h"
 #include "runner_error.h"
 #include "stop_signals.h"
@@ -88,15 +91,22 @@ int RunDevices(const Options& options) {
 
   LineOutput out(DivertStdoutToStderr());
   RoundProgress progress(DeviceIds(configs), options.rounds, watch.limit());
-  RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText);
+  DriverLink driver;
+  RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText, &driver);
+  AgentPrinter agents(out, progress);
+  std::optional<MetricsRun> metrics;
+  if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, printer);
   StopSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);  // a run may last for days
   standin::SetHistoryDirectory(options.history);
 
-  HostSession session(options.plugin, configs, printer);
+  HostSession session(options.plugin, configs, metrics ? metrics->listener() : printer, &driver,
+                      options.json ? &agents : nullptr);
+  if (metrics) metrics->Serve(session, driver);
   progress.RestartClock();  // loading and starting may be slow; the limit is for the rounds
   const int status = watch.AwaitEnd(progress);
   signals.Release();
+  metrics.reset();  // before the devices it reads are deleted
   session.Stop();
   return status;
 }

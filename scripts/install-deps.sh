@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev snmpd snmp perl locales procps)
+          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev zlib1g-dev snmpd snmp perl locales procps
+          prometheus)
 for flag in "$@"; do
   case "${flag}" in
     --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;
@@ -25,7 +26,7 @@ if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  # The agent is started by the tests and the simulator, never as a system service.
+  # The agent and Prometheus are started by the tests and the simulator, never as system services.
   printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d
   trap 'rm -f /usr/sbin/policy-rc.d' EXIT
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -7,18 +7,12 @@
 #include <optional>
 
 #include "app_setting.h"
-#include "column_value.h"
+#include "known_settings.h"
 
 namespace qiraoid {
 
 namespace {
 
-constexpr size_t kShortestPassphrase = 8;  // what SNMPv3 (RFC 3414) asks of a passphrase
-constexpr size_t kLongestSecurityName = 32;
-constexpr const char* kAccessKeys[] = {
-    "community",       "snmp_version",    "security_name",   "security_level", "auth_protocol",
-    "auth_passphrase", "priv_protocol",   "priv_passphrase", "context_name",   "timeout_seconds",
-    "retries"};
 
 struct Protocol {
   const char* name;
@@ -51,29 +45,6 @@ const struct {
     {"authPriv", SNMP_SEC_LEVEL_AUTHPRIV},
 };
 
-// Text, or a JSON number written as text, like b_mode; nothing for other values.
-std::optional<std::string> Text(const Json::Value& value) {
-  if (value.isString()) return value.asString();
-  if (value.isInt64()) return std::to_string(value.asInt64());
-  return std::nullopt;
-}
-
-// A JSON number, or text of digits with an optional fraction read with a decimal point whatever
-// the host's locale; nothing for other values.
-std::optional<double> Seconds(const Json::Value& value) {
-  if (value.isNumeric()) return value.asDouble();
-  if (!value.isString()) return std::nullopt;
-  const std::string text = value.asString();
-  const size_t point = text.find('.');
-  const auto digits = [](const std::string& part) {
-    return std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); });
-  };
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  if (whole.empty() || !digits(whole) || !digits(fraction)) return std::nullopt;
-  return ParseNumberText(text);
-}
-
 template <typename Row, size_t N>
 const Row* Named(const Row (&rows)[N], const std::optional<std::string>& name) {
   if (!name) return nullptr;
@@ -101,22 +72,23 @@ class Reader {
   void Refuse(const char* key, const char* reason) {
     if (!refusal_) refusal_ = AccessRefusal{key, reason};
   }
+  void Refuse(const char* key) { Refuse(key, NeedsOf(key)); }
 
   void ReadVersionAndCommunity() {
     if (Has("snmp_version")) {
-      const std::optional<std::string> version = Text(app_["snmp_version"]);
+      const std::optional<std::string> version = TextSetting(app_["snmp_version"]);
       if (version == "2c") {
         settings_.version = SNMP_VERSION_2c;
       } else if (version == "3") {
         settings_.version = SNMP_VERSION_3;
       } else {
-        Refuse("snmp_version", "\"2c\" or \"3\"");
+        Refuse("snmp_version");
       }
     }
     if (Has("community")) {
-      const std::optional<std::string> community = Text(app_["community"]);
+      const std::optional<std::string> community = TextSetting(app_["community"]);
       if (!community || community->empty() || community->find('\0') != std::string::npos) {
-        Refuse("community", "a text that is not empty");
+        Refuse("community");
       } else {
         settings_.community = *community;
       }
@@ -125,17 +97,17 @@ class Reader {
 
   void ReadTiming() {
     if (Has("timeout_seconds")) {
-      const std::optional<double> seconds = Seconds(app_["timeout_seconds"]);
-      if (!seconds || !(*seconds >= 0.001 && *seconds <= 600)) {
-        Refuse("timeout_seconds", "a number of seconds from 0.001 to 600");
+      const std::optional<double> seconds = SecondsSetting(app_["timeout_seconds"]);
+      if (!seconds || !(*seconds >= kShortestTimeoutSeconds && *seconds <= kLongestTimeoutSeconds)) {
+        Refuse("timeout_seconds");
       } else {
         settings_.timeout_us = std::lround(*seconds * 1e6);
       }
     }
     if (Has("retries")) {
-      const std::optional<long> retries = WholeNumberSetting(app_["retries"], 0, 10);
+      const std::optional<long> retries = WholeNumberSetting(app_["retries"], kFewestRetries, kMostRetries);
       if (!retries) {
-        Refuse("retries", "a whole number from 0 to 10");
+        Refuse("retries");
       } else {
         settings_.retries = static_cast<int>(*retries);
       }
@@ -143,30 +115,30 @@ class Reader {
   }
 
   void ReadUser() {
-    const std::optional<std::string> name = Text(app_["security_name"]);
+    const std::optional<std::string> name = TextSetting(app_["security_name"]);
     if (!name || name->empty() || name->size() > kLongestSecurityName) {
-      return Refuse("security_name", "a user name of 1 to 32 characters for SNMPv3");
+      return Refuse("security_name");
     }
     settings_.security_name = *name;
     if (Has("context_name")) {
-      const std::optional<std::string> context = Text(app_["context_name"]);
-      if (!context) return Refuse("context_name", "a text");
+      const std::optional<std::string> context = TextSetting(app_["context_name"]);
+      if (!context) return Refuse("context_name");
       settings_.context_name = *context;
     }
     if (Has("security_level")) {
-      const auto* level = Named(kSecurityLevels, Text(app_["security_level"]));
-      if (level == nullptr) return Refuse("security_level", "noAuthNoPriv, authNoPriv or authPriv");
+      const auto* level = Named(kSecurityLevels, TextSetting(app_["security_level"]));
+      if (level == nullptr) return Refuse("security_level");
       settings_.security_level = level->level;
     }
     if (settings_.security_level == SNMP_SEC_LEVEL_NOAUTH) return;
-    const Protocol* auth = Named(kAuthProtocols, Text(app_["auth_protocol"]));
-    if (auth == nullptr) return Refuse("auth_protocol", "MD5, SHA, SHA-224, SHA-256, SHA-384 or SHA-512");
+    const Protocol* auth = Named(kAuthProtocols, TextSetting(app_["auth_protocol"]));
+    if (auth == nullptr) return Refuse("auth_protocol");
     settings_.auth_protocol = auth->id;
     settings_.auth_protocol_length = auth->length;
     if (!DeriveKey("auth_passphrase", &settings_.auth_key)) return;
     if (settings_.security_level != SNMP_SEC_LEVEL_AUTHPRIV) return;
-    const Protocol* priv = Named(kPrivProtocols, Text(app_["priv_protocol"]));
-    if (priv == nullptr) return Refuse("priv_protocol", "DES, AES, AES-192 or AES-256");
+    const Protocol* priv = Named(kPrivProtocols, TextSetting(app_["priv_protocol"]));
+    if (priv == nullptr) return Refuse("priv_protocol");
     settings_.priv_protocol = priv->id;
     settings_.priv_protocol_length = priv->length;
     DeriveKey("priv_passphrase", &settings_.priv_key);
@@ -174,9 +146,9 @@ class Reader {
 
   // The key SNMPv3 derives from a passphrase with the auth protocol's hash (RFC 3414, A.2).
   bool DeriveKey(const char* passphrase_key, std::string* key) {
-    const std::optional<std::string> passphrase = Text(app_[passphrase_key]);
+    const std::optional<std::string> passphrase = TextSetting(app_[passphrase_key]);
     if (!passphrase || passphrase->size() < kShortestPassphrase) {
-      Refuse(passphrase_key, "a passphrase of at least 8 characters");
+      Refuse(passphrase_key);
       return false;
     }
     u_char derived[USM_AUTH_KU_LEN];
@@ -200,11 +172,15 @@ class Reader {
 
 bool HasAccessKeys(const Json::Value& app) {
   if (!app.isObject()) return false;
-  for (const char* key : kAccessKeys) {
-    if (app.isMember(key)) return true;
+  for (const KnownSetting& setting : AppSettings()) {
+    if (setting.is_access && app.isMember(setting.key)) return true;
   }
   return false;
 }
+
+bool NamesSecurityLevel(const std::string& name) { return Named(kSecurityLevels, name) != nullptr; }
+bool NamesAuthProtocol(const std::string& name) { return Named(kAuthProtocols, name) != nullptr; }
+bool NamesPrivProtocol(const std::string& name) { return Named(kPrivProtocols, name) != nullptr; }
 
 std::variant<AccessSettings, AccessRefusal> ReadAccessSettings(const Json::Value& app) {
   return Reader(app).Read();

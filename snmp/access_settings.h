@@ -36,6 +36,11 @@ struct AccessRefusal {
   std::string reason;
 };
 
+// Whether the name is one that security_level, auth_protocol or priv_protocol takes.
+bool NamesSecurityLevel(const std::string& name);
+bool NamesAuthProtocol(const std::string& name);
+bool NamesPrivProtocol(const std::string& name);
+
 // Whether appSetting holds any of the access keys.
 bool HasAccessKeys(const Json::Value& app);
 

@@ -12,8 +12,9 @@ std::optional<std::string> AgentHealth::Failing(const std::string& cause, Clock:
 std::optional<std::string> AgentHealth::Answering(Clock::time_point now) {
   if (!cause_) return std::nullopt;
   cause_.reset();
+  last_failure_ = now - failing_since_;
   return who_ + ": answering again after failing for " +
-         HowLong(std::chrono::duration_cast<std::chrono::seconds>(now - failing_since_));
+         HowLong(std::chrono::duration_cast<std::chrono::seconds>(last_failure_));
 }
 
 std::string HowLong(std::chrono::seconds duration) {

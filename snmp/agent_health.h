@@ -20,10 +20,15 @@ class AgentHealth {
   // The line to log when the agent was failing until now, nothing when it was answering already.
   std::optional<std::string> Answering(Clock::time_point now = Clock::now());
 
+  const std::optional<std::string>& cause() const { return cause_; }  // nothing while answering
+  // How long the agent was failing before it last answered again.
+  Clock::duration last_failure() const { return last_failure_; }
+
  private:
   std::string who_;
   std::optional<std::string> cause_;  // nothing while answering
   Clock::time_point failing_since_;
+  Clock::duration last_failure_{};
 };
 
 // "2 h 5 min", "3 min 20 s", "12 s": how long, to the second, in the largest two units.

@@ -8,6 +8,8 @@
 
 #include <json/writer.h>
 
+#include "column_value.h"
+
 namespace qiraoid {
 
 namespace {
@@ -34,6 +36,26 @@ std::optional<long> WholeNumberSetting(const Json::Value& value, long low, long 
   }
   if (!number || *number < low || *number > high) return std::nullopt;
   return static_cast<long>(*number);
+}
+
+std::optional<std::string> TextSetting(const Json::Value& value) {
+  if (value.isString()) return value.asString();
+  if (value.isInt64()) return std::to_string(value.asInt64());
+  return std::nullopt;
+}
+
+std::optional<double> SecondsSetting(const Json::Value& value) {
+  if (value.isNumeric()) return value.asDouble();
+  if (!value.isString()) return std::nullopt;
+  const std::string text = value.asString();
+  const size_t point = text.find('.');
+  const auto digits = [](const std::string& part) {
+    return std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); });
+  };
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || !digits(whole) || !digits(fraction)) return std::nullopt;
+  return ParseNumberText(text);
 }
 
 std::string SettingText(const Json::Value& value) {

@@ -13,6 +13,13 @@ namespace qiraoid {
 // nothing for any other value.
 std::optional<long> WholeNumberSetting(const Json::Value& value, long low, long high);
 
+// Text, or a JSON whole number written as text; nothing for other values.
+std::optional<std::string> TextSetting(const Json::Value& value);
+
+// A JSON number, or text of digits with an optional fraction read with a decimal point whatever
+// the host's locale; nothing for other values.
+std::optional<double> SecondsSetting(const Json::Value& value);
+
 // The value as compact JSON text, cut short if long, for a log line that names a refused value.
 std::string SettingText(const Json::Value& value);
 

@@ -46,6 +46,7 @@ int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request
   if (request_id != pending->request_id || pending->outcome) return 1;  // an earlier exchange's
   switch (operation) {
     case NETSNMP_CALLBACK_OP_RESEND:
+      ++pending->retransmissions;
       return 1;  // the library retransmitting the same request: still waiting
     case NETSNMP_CALLBACK_OP_SEC_ERROR:
       // In v1/v2c only a Report in answer causes this; the library offers it as received next.
@@ -111,7 +112,7 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
     }
   }
   const Outcome outcome = WaitForOutcome(stop_fd);
-  return {outcome, std::move(pending_.response), std::move(pending_.failure)};
+  return {outcome, std::move(pending_.response), std::move(pending_.failure), pending_.retransmissions};
 }
 
 std::unique_lock<std::mutex> SnmpSession::Guard() const {

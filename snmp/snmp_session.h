@@ -40,6 +40,7 @@ class SnmpSession {
     Outcome outcome;
     PduPtr response;  // set when answered
     std::string failure = {};  // why, when failed, in an operator's words
+    unsigned retransmissions = 0;  // how often the library sent the request again
   };
 
   // Opens a session from the template; check is_open(). The template's error fields tell why not.
@@ -61,6 +62,7 @@ class SnmpSession {
     std::optional<Outcome> outcome;  // set once the request is settled
     PduPtr response;
     std::string failure;
+    unsigned retransmissions = 0;
   };
   std::unique_lock<std::mutex> Guard() const;  // held around the library's calls on SNMPv3
   static int OnResponse(int operation, netsnmp_session* session, int request_id,

@@ -84,6 +84,10 @@ void AnnounceAlarm(ZRMVDevice& device, const AlarmTransition& transition) {
   if (HostListener* listener = CurrentListener()) listener->OnAlarm(device, transition);
 }
 
+void AnnounceSignal(ZRMVDevice& device, const AlarmTransition& state) {
+  if (HostListener* listener = CurrentListener()) listener->OnSignal(device, state);
+}
+
 void ForgetDevice(const ZRMVDevice& device) {
   std::lock_guard<std::mutex> guard(memory().mutex);
   memory().devices.erase(&device);

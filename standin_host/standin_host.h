@@ -43,6 +43,8 @@ class HostListener {
   virtual ~HostListener() = default;
   virtual void OnPublished(ZRMVDevice& /*device*/, const std::string& /*record*/) {}
   virtual void OnAlarm(ZRMVDevice& /*device*/, const AlarmTransition& /*transition*/) {}
+  // Every report of a signal's state, changed or not (before OnAlarm for a change).
+  virtual void OnSignal(ZRMVDevice& /*device*/, const AlarmTransition& /*state*/) {}
 };
 
 // Calls of one device (and the get_ttime calls, which name none), oldest first.

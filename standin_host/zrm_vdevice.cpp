@@ -100,6 +100,7 @@ int ZRMVDevice::CheckThresholdBool(int kind, const std::string& signal_id,
                      {std::to_string(kind), signal_id, alarm_id, text, signal_name, Flag(state),
                       std::to_string(signal_no)});
   }
+  standin::AnnounceSignal(*this, {signal_no, signal_id, signal_name, state});
   if (!standin::ChangeSignalState(*this, signal_id, state)) return 0;
   rule_values_.push_back(
       {kind, signal_id, alarm_id, state ? 1.0 : 0.0, text, signal_name, signal_no});

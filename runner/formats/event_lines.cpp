@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "agent_event_line.h"
 #include "json_text.h"
+#include "rfc3339_time.h"
 
 namespace qiraoid {
 
@@ -27,10 +29,11 @@ std::string TextRoundLine(uint32_t device, int round, const DecodedRecord& recor
          std::to_string(non_zero) + " non-zero)";
 }
 
-std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& record) {
+std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& record, const PassFigures* pass) {
   std::string line = "{\"event\":\"round\",\"device\":" + std::to_string(device) +
-                     ",\"round\":" + std::to_string(round) +
-                     ",\"time\":" + JsonQuoted(TimeText(record.time, 'T')) + ",\"values\":[";
+                     ",\"round\":" + std::to_string(round) + ",\"time\":" + JsonQuoted(Rfc3339(record.time));
+  if (pass != nullptr) line += ",\"pass\":" + PassFiguresJson(*pass);
+  line += ",\"values\":[";
   for (std::size_t k = 0; k < record.values.size(); ++k) {
     if (k > 0) line += ',';
     line += JsonNumber(record.values[k]);
@@ -40,8 +43,9 @@ std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& recor
 
 }  // namespace
 
-std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record) {
-  return format == LineFormat::kJson ? JsonRoundLine(device, round, record)
+std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record,
+                      const PassFigures* pass) {
+  return format == LineFormat::kJson ? JsonRoundLine(device, round, record, pass)
                                      : TextRoundLine(device, round, record);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "driver_figures.h"
 #include "record_text.h"
 #include "standin_host.h"
 
@@ -13,8 +14,10 @@ namespace qiraoid {
 enum class LineFormat { kText, kJson };
 
 // Text: the id, round number, time, the first columns and how many are non-zero.
-// JSON: {"event":"round","device":12,"round":1,"time":"...","values":[1397 numbers]}.
-std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record);
+// JSON: {"event":"round","device":12,"round":1,"time":"<RFC 3339>","pass":{figures},
+// "values":[1397 numbers]}, "pass" given when the pass that made the round is known.
+std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record,
+                      const PassFigures* pass = nullptr);
 
 // Text: "device 12 signal 82 raised: <id> <name>".
 // JSON: {"event":"alarm","device":12,"signal":82,"id":"...","name":"...","active":true}.

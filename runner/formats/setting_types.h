@@ -1,6 +1,6 @@
-// Explains a device's refusal of its settings: the keys the device reads as text or a number
-// (appSetting.b_mode and max_repetitions; in mode 3 the thresholdSetting entries' SignalName,
-// NMAlarmID, ID and SignalNumber) whose values are objects or arrays, which the device cannot read.
+// Explains a device's refusal of its settings: the keys the device reads as text or a number (its
+// appSetting keys; in mode 3 the thresholdSetting entries' fields), as the device's own list of
+// known settings names them, whose values are objects or arrays, which the device cannot read.
 #pragma once
 
 #include <string>

@@ -61,8 +61,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"ConfigMissing", {}, kRun, 1, "cannot read configuration {dir}/config.json"},
         BadInput{"ConfigNotJson", {{"config.json", "{\"devices\": [\n  {\"id\" 12}]}"}}, kRun, 1,
                  "configuration {dir}/config.json is not valid JSON: line 2, column 9: "},
-        BadInput{"ConfigWithoutDevices", {{"config.json", "{\"devices\": []}"}}, kRun, 1,
+        BadInput{"ConfigWithoutDevices", {{"config.json", "{\"device\": [{}]}"}}, kRun, 1,
                  "has no \"devices\" list"},
+        BadInput{"ConfigWithEmptyDevices", {{"config.json", "{\"devices\": []}"}}, kRun, 1,
+                 "configuration {dir}/config.json has an empty \"devices\" list: there is nothing to run"},
+        BadInput{"DeviceWithMistypedKey",
+                 ConfigOf({R"({"id": 12, "agent": "fake:10", "address": 4, "appsetting": {"b_mode": "2"}})"}),
+                 kRun, 1,
+                 "configuration {dir}/config.json: devices[0] (id 12) has a key \"appsetting\" that neither "
+                 "the runner nor the device reads; did you mean appSetting?"},
         BadInput{"DeviceWithoutId", ConfigOf({kGoodDevice, "{\"agent\": \"fake:10\", \"address\": 4}"}),
                  kRun, 1, "configuration {dir}/config.json: devices[1] has no \"id\""},
         BadInput{"IdBeyondInt64", ConfigOf({"{\"id\": 10000000013273108977, \"agent\": \"fake:10\", \"address\": 4}"}),
@@ -94,6 +101,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"TimeoutNotANumber", {}, RunArgs({"--timeout=soon"}), 2,
                  "zrmhost: run: --timeout: wants a number of seconds above 0, not \"soon\""},
         BadInput{"SwitchWithValue", {}, RunArgs({"--json=yes"}), 2, "zrmhost: run: json was given a disallowed flag override"},
+        BadInput{"MetricsWithoutPort", {}, RunArgs({"--metrics", "127.0.0.1"}), 2,
+                 "zrmhost: run: --metrics: wants HOST:PORT (such as 127.0.0.1:9116 or [::1]:9116), not \"127.0.0.1\""},
+        BadInput{"MetricsOnAHostName", {}, RunArgs({"--metrics", "example.com:9116"}), 2,
+                 "zrmhost: run: --metrics: wants an IP address or localhost as HOST, not \"example.com\""},
+        BadInput{"MetricsPortTooHigh", {}, RunArgs({"--metrics", "[::1]:65536"}), 2,
+                 "zrmhost: run: --metrics: wants a PORT from 0 to 65535, not \"65536\""},
+        BadInput{"MetricsOnAnAddressNotOurs", ConfigOf({kGoodDevice}), RunArgs({"--metrics", "192.0.2.1:9116"}), 1,
+                 "zrmhost: cannot serve metrics on 192.0.2.1:9116: "},
+        BadInput{"CheckWithoutConfig", {}, {"check"}, 2, "zrmhost: check: --config is required"},
         BadInput{"OptionOfAnotherCommand", {}, {"dump", "f.history", "--rounds", "1"}, 2,
                  "zrmhost: dump: The following arguments were not expected: 1 --rounds"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -104,7 +120,7 @@ TEST(RunnerHelp, PrintsUsageOfEveryCommand) {
   for (const char* usage :
        {"zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]",
         "zrmhost replay --plugin PATH --config FILE --history DIR [--json]",
-        "zrmhost dump FILE [--csv]"}) {
+        "zrmhost dump FILE [--csv]", "zrmhost check --config FILE"}) {
     EXPECT_NE(result.out.find(usage), std::string::npos) << usage;
   }
 }
@@ -120,7 +136,7 @@ TEST(RunnerHelp, CommandHelpListsItsOptions) {
   const ProcessResult result = RunProcess({kRunner, "run", "--help"});
   EXPECT_EQ(result.exit_code, 0);
   for (const char* option : {"--plugin PATH", "--config FILE", "--json", "--rounds N", "--timeout S",
-                             "--history DIR"}) {
+                             "--history DIR", "--metrics HOST:PORT"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option << "\n" << result.out;
   }
 }

@@ -58,6 +58,14 @@ bool IsTimeText(const std::string& text, char separator) {
   return true;
 }
 
+bool IsRfc3339Time(const std::string& text) {
+  if (!text.empty() && text.back() == 'Z') return IsTimeText(text.substr(0, text.size() - 1), 'T');
+  const std::size_t offset = text.size() >= 6 ? text.size() - 6 : 0;
+  const std::string zone = text.substr(offset);
+  return IsTimeText(text.substr(0, offset), 'T') && zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') &&
+         IsTimeText("2000-01-01T" + zone.substr(1) + ":00", 'T');
+}
+
 std::string ConfigText(const std::vector<std::string>& devices) {
   std::string text = "{\"devices\": [";
   for (std::size_t index = 0; index < devices.size(); ++index) {

@@ -18,6 +18,8 @@ std::vector<Json::Value> RoundsOf(const std::vector<Json::Value>& events, int de
 
 // Whether text reads "YYYY-MM-DD<separator>hh:mm:ss".
 bool IsTimeText(const std::string& text, char separator);
+// Whether text reads "YYYY-MM-DDThh:mm:ss+hh:mm" (or -hh:mm, or Z), RFC 3339 with an offset.
+bool IsRfc3339Time(const std::string& text);
 
 // Lists the devices' JSON objects as a configuration file.
 std::string ConfigText(const std::vector<std::string>& devices);

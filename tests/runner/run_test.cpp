@@ -63,7 +63,7 @@ TEST_F(RunTest, JsonShowsEachDevicesRoundsAndOnlyAlarmChangesUpToTheGoal) {
       EXPECT_EQ(values[2].asDouble(), address + 1.5);
       EXPECT_EQ(values[323].asDouble(), number % 2);
       EXPECT_EQ(values[1396].asDouble(), address + 698.5);
-      EXPECT_TRUE(IsTimeText(round["time"].asString(), 'T')) << round["time"];
+      EXPECT_TRUE(IsRfc3339Time(round["time"].asString())) << round["time"];
     }
   }
   for (const Json::Value& event : events) {
@@ -75,6 +75,30 @@ TEST_F(RunTest, JsonShowsEachDevicesRoundsAndOnlyAlarmChangesUpToTheGoal) {
   // The plug-in's own log lines went to standard error.
   EXPECT_NE(result.err.find("fake device 12 walked round 1"), std::string::npos) << result.err;
   ExpectHostTeardownOrder(result.err, 12);
+}
+
+// RFC 3339 with the offset local time has: Z in UTC, the zone's offset elsewhere.
+TEST_F(RunTest, JsonTimesCarryTheLocalOffset) {
+  const struct {
+    const char* zone;
+    std::vector<std::string> offsets;
+  } rows[] = {{"TZ=UTC", {"Z"}}, {"TZ=Asia/Kolkata", {"+05:30"}}, {"TZ=America/New_York", {"-05:00", "-04:00"}}};
+  for (const auto& row : rows) {
+    std::vector<std::string> argv = Run({DeviceText(12, "fake:10", 4, 1)}, {"--json", "--rounds", "1"});
+    argv.insert(argv.begin(), {"/usr/bin/env", row.zone});
+    const ProcessResult result = RunProcess(argv);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const std::vector<Json::Value> rounds = RoundsOf(ParseJsonLines(result.out), 12);
+    ASSERT_EQ(rounds.size(), 1u) << row.zone;
+    const std::string time = rounds[0]["time"].asString();
+    EXPECT_TRUE(IsRfc3339Time(time)) << time;
+    bool offset_found = false;
+    for (const std::string& offset : row.offsets) {
+      offset_found = offset_found || time.compare(time.size() - offset.size(), offset.size(), offset) == 0;
+    }
+    EXPECT_TRUE(offset_found) << row.zone << " " << time;
+    EXPECT_FALSE(rounds[0].isMember("pass"));  // the fake plug-in has no driver figures
+  }
 }
 
 TEST_F(RunTest, TextShowsOneLinePerRoundAndAlarmChange) {

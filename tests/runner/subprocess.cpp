@@ -65,6 +65,8 @@ void Subprocess::Signal(int signal) const { ::kill(pid_, signal); }
 
 std::string Subprocess::OutputSoFar() const { return ReadFile(out_path_); }
 
+std::string Subprocess::ErrorSoFar() const { return ReadFile(err_path_); }
+
 ProcessResult Subprocess::Wait(std::chrono::seconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;

@@ -24,6 +24,7 @@ class Subprocess {
 
   void Signal(int signal) const;
   std::string OutputSoFar() const;
+  std::string ErrorSoFar() const;
   ProcessResult Wait(std::chrono::seconds limit = std::chrono::seconds(30));
 
  private:

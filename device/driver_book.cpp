@@ -1,0 +1,63 @@
+#include "driver_book.h"
+
+namespace qiraoid {
+
+template <typename Count>
+void DriverBook::Add(Count count) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  count(figures_.totals);
+  count(pass_);
+}
+
+void DriverBook::BeginPass() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  pass_ = PassFigures();
+}
+
+void DriverBook::CountRequest() {
+  Add([](PassFigures& figures) { ++figures.requests; });
+}
+
+void DriverBook::CountRetransmissions(uint64_t count) {
+  Add([count](PassFigures& figures) { figures.retransmissions += count; });
+}
+
+void DriverBook::CountSilence() {
+  Add([](PassFigures& figures) { ++figures.silences; });
+}
+
+void DriverBook::CountBulkGiveUp() {
+  Add([](PassFigures& figures) { ++figures.bulk_give_ups; });
+}
+
+void DriverBook::EndPass(std::chrono::steady_clock::duration took) {
+  const double seconds = std::chrono::duration<double>(took).count();
+  std::lock_guard<std::mutex> guard(mutex_);
+  ++figures_.passes;
+  pass_.seconds = seconds;
+  figures_.totals.seconds += seconds;
+  figures_.last_pass = pass_;
+}
+
+void DriverBook::SetAgent(const std::optional<std::string>& cause) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  figures_.agent = cause ? AgentState::kFailing : AgentState::kAnswering;
+  figures_.cause = cause.value_or("");
+}
+
+DriverFigures DriverBook::Copy() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return figures_;
+}
+
+void DriverBook::Watch(DriverWatcher* watcher) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  watcher_ = watcher;
+}
+
+void DriverBook::Tell(const AgentChange& change) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (watcher_ != nullptr) watcher_->OnAgentChange(change);
+}
+
+}  // namespace qiraoid

@@ -1,0 +1,92 @@
+#include "settings_check.h"
+
+#include <variant>
+
+#include <json/writer.h>
+
+#include "access_settings.h"
+#include "known_settings.h"
+#include "nearest_key.h"
+
+namespace qiraoid {
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  Json::StreamWriterBuilder builder;
+  builder["emitUTF8"] = true;
+  return Json::writeString(builder, Json::Value(text));
+}
+
+bool ReadableAsText(const Json::Value& value) { return !value.isObject() && !value.isArray(); }
+
+std::string Refused(const std::string& key, const char* needs) {
+  return "appSetting." + key + " refused: needs " + needs;
+}
+
+void CheckAppSetting(const Json::Value& app, std::vector<std::string>& problems) {
+  for (const UnknownKey& unknown : UnknownAppSettingKeys(app)) {
+    problems.push_back("appSetting key " + UnknownKeyText(unknown));
+  }
+  bool access_refused = false;
+  for (const KnownSetting& setting : AppSettings()) {
+    const Json::Value* value = app.find(setting.key, setting.key + std::char_traits<char>::length(setting.key));
+    if (value == nullptr || setting.usable(*value)) continue;
+    problems.push_back(Refused(setting.key, setting.needs));
+    access_refused = access_refused || setting.is_access;
+  }
+  // What the keys need of each other (a user for SNMPv3, protocols for the level), once each key
+  // is usable on its own.
+  if (access_refused || !HasAccessKeys(app)) return;
+  const auto read = ReadAccessSettings(app);
+  if (const auto* refusal = std::get_if<AccessRefusal>(&read)) {
+    problems.push_back("appSetting." + refusal->key + " refused: needs " + refusal->reason);
+  }
+}
+
+void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& problems) {
+  if (thresholds.isNull()) return;
+  if (!thresholds.isObject()) {
+    problems.push_back("thresholdSetting is not an object of named entries");
+    return;
+  }
+  for (const std::string& name : thresholds.getMemberNames()) {
+    const Json::Value& entry = thresholds[name];
+    const std::string path = "thresholdSetting[" + Quoted(name) + "]";
+    if (!entry.isObject()) {
+      problems.push_back(path + " is not an object, so the device skips it");
+      continue;
+    }
+    for (const std::string& key : kThresholdEntryKeys) {
+      if (!ReadableAsText(entry[key])) problems.push_back(path + "." + key + " is not text or a number");
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<UnknownKey> UnknownAppSettingKeys(const Json::Value& app) {
+  std::vector<UnknownKey> unknown;
+  if (!app.isObject()) return unknown;
+  for (const std::string& key : app.getMemberNames()) {
+    if (FindAppSetting(key) == nullptr) unknown.push_back({key, NearestKey(key, AppSettingKeys())});
+  }
+  return unknown;
+}
+
+std::string UnknownKeyText(const UnknownKey& unknown) {
+  return Quoted(unknown.key) + " is not one the device reads" +
+         (unknown.nearest ? "; did you mean " + *unknown.nearest + "?" : "");
+}
+
+std::vector<std::string> DeviceSettingProblems(const Json::Value& device) {
+  std::vector<std::string> problems;
+  if (!device.isObject()) return problems;
+  const Json::Value& app = device["appSetting"];
+  if (!app.isNull() && !app.isObject()) problems.push_back("appSetting is not an object, so the device keeps mode 1");
+  if (app.isObject()) CheckAppSetting(app, problems);
+  if (SelectsThresholdMode(app)) CheckThresholds(device["thresholdSetting"], problems);
+  return problems;
+}
+
+}  // namespace qiraoid

@@ -1,0 +1,186 @@
+#include "metrics_page.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace qiraoid {
+
+namespace {
+
+// Go's float syntax, which Prometheus reads: shortest round-trip digits, NaN and +Inf/-Inf.
+void AppendNumber(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out += "NaN";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "+Inf" : "-Inf";
+  } else {
+    char text[32];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+  }
+}
+
+void AppendFloat(std::string& out, float value) {
+  if (!std::isfinite(value)) return AppendNumber(out, value);
+  char text[32];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);  // the float's own digits
+}
+
+void AppendWhole(std::string& out, uint64_t value) {
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+void AppendEscaped(std::string& out, const std::string& text) {
+  for (const char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+}
+
+// One sample: name{device="12"<more>} value. Written straight into the page, without a string
+// of its own: a thousand devices' page holds about 1.7 million samples.
+class Sample {
+ public:
+  Sample(std::string& out, const char* name, uint32_t device) : out_(out) {
+    out_ += name;
+    out_ += "{device=\"";
+    AppendWhole(out_, device);
+    out_ += '"';
+  }
+  Sample& Label(const char* name, const std::string& value) {
+    Open(name);
+    AppendEscaped(out_, value);
+    out_ += '"';
+    return *this;
+  }
+  Sample& Label(const char* name, uint64_t number) {
+    Open(name);
+    AppendWhole(out_, number);
+    out_ += '"';
+    return *this;
+  }
+  void Value(double value) { End(), AppendNumber(out_, value), out_ += '\n'; }
+  void Value(float value) { End(), AppendFloat(out_, value), out_ += '\n'; }
+
+ private:
+  void Open(const char* name) {
+    out_ += ',';
+    out_ += name;
+    out_ += "=\"";
+  }
+  void End() { out_ += "} "; }
+  std::string& out_;
+};
+
+struct Family {
+  const char* name;
+  const char* type;
+  const char* help;
+  void (*samples)(std::string& out, const char* name, const DeviceMetrics& device);
+};
+
+void Values(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (device.rounds == 0) return;
+  for (int column = 1; column <= kQiraoidColumns; ++column) {
+    Sample(out, name, device.id).Label("column", static_cast<uint64_t>(column)).Value(device.values[column - 1]);
+  }
+}
+
+void Alarms(std::string& out, const char* name, const DeviceMetrics& device) {
+  for (const SignalState& signal : device.signals) {
+    Sample(out, name, device.id)
+        .Label("signal", uint64_t{signal.number})
+        .Label("id", signal.id)
+        .Value(signal.active ? 1.0 : 0.0);
+  }
+}
+
+void Rounds(std::string& out, const char* name, const DeviceMetrics& device) {
+  Sample(out, name, device.id).Value(static_cast<double>(device.rounds));
+}
+
+void LastRound(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (device.rounds > 0) Sample(out, name, device.id).Value(device.last_round_seconds);
+}
+
+template <uint64_t PassFigures::*figure>
+void Total(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (device.figures) Sample(out, name, device.id).Value(static_cast<double>(device.figures->totals.*figure));
+}
+
+void Passes(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (device.figures) Sample(out, name, device.id).Value(static_cast<double>(device.figures->passes));
+}
+
+void LastPassSeconds(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (device.figures && device.figures->passes > 0) {
+    Sample(out, name, device.id).Value(device.figures->last_pass.seconds);
+  }
+}
+
+void Answering(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (!device.figures || device.figures->agent == AgentState::kUnknown) return;
+  Sample(out, name, device.id).Value(device.figures->agent == AgentState::kAnswering ? 1.0 : 0.0);
+}
+
+void Failing(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (!device.figures || device.figures->agent != AgentState::kFailing) return;
+  Sample(out, name, device.id).Label("cause", device.figures->cause).Value(1.0);
+}
+
+const Family kFamilies[] = {
+    {"qiraoid_cabinet_value", "gauge", "The last round's value of each cabinet column.", Values},
+    {"qiraoid_alarm_active", "gauge",
+     "Whether each alarm signal was raised (1) or cleared (0) in the last round (mode 2).", Alarms},
+    {"qiraoid_rounds_total", "counter", "Rounds the device completed.", Rounds},
+    {"qiraoid_last_round_timestamp_seconds", "gauge", "When the device last completed a round.", LastRound},
+    {"qiraoid_passes_total", "counter", "Walk passes the driver made.", Passes},
+    {"qiraoid_requests_total", "counter", "GETBULK requests the driver sent, not counting retransmissions.",
+     Total<&PassFigures::requests>},
+    {"qiraoid_retransmissions_total", "counter", "Requests sent again after their time-out.",
+     Total<&PassFigures::retransmissions>},
+    {"qiraoid_silences_total", "counter", "Requests left unanswered through the time-out and every retry.",
+     Total<&PassFigures::silences>},
+    {"qiraoid_bulk_give_ups_total", "counter",
+     "Times the driver gave up the bulk shape for one binding per request.", Total<&PassFigures::bulk_give_ups>},
+    {"qiraoid_last_pass_duration_seconds", "gauge", "How long the last walk pass took.", LastPassSeconds},
+    {"qiraoid_agent_answering", "gauge", "Whether the agent answered the last pass (1) or is failing (0).",
+     Answering},
+    {"qiraoid_agent_failing", "gauge", "Present while the agent is failing, with the cause.", Failing},
+};
+
+}  // namespace
+
+std::string LabelValue(const std::string& text) {
+  std::string escaped;
+  AppendEscaped(escaped, text);
+  return escaped;
+}
+
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices) {
+  std::size_t expected = 4096;
+  for (const DeviceMetrics& device : devices) {
+    expected += 1024 + (device.rounds > 0 ? 64 * kQiraoidColumns : 0) + 80 * device.signals.size();
+  }
+  std::string out;
+  out.reserve(expected);
+  for (const Family& family : kFamilies) {
+    out += "# HELP ";
+    out += family.name;
+    out += ' ';
+    out += family.help;
+    out += "\n# TYPE ";
+    out += family.name;
+    out += ' ';
+    out += family.type;
+    out += '\n';
+    for (const DeviceMetrics& device : devices) family.samples(out, family.name, device);
+  }
+  return out;
+}
+
+}  // namespace qiraoid

@@ -1,0 +1,40 @@
+// The Prometheus text exposition format (version 0.0.4) of the devices as the runner sees them:
+// the last round's values, the alarm signals' states, rounds so far and the last round's time,
+// and the driver's own figures. Every family is told with HELP and TYPE, its samples labelled
+// with the device id; label values are escaped as the format asks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver_figures.h"
+#include "snmp_qiraoid_data.h"
+
+namespace qiraoid {
+
+struct SignalState {
+  unsigned short number = 0;
+  std::string id;  // the signal's identifier, "120830170820"
+  bool active = false;
+};
+
+struct DeviceMetrics {
+  uint32_t id = 0;
+  uint64_t rounds = 0;
+  double last_round_seconds = 0;  // since the epoch; with rounds > 0 only
+  std::array<float, kQiraoidColumns> values{};  // the last round's; with rounds > 0 only
+  std::vector<SignalState> signals;  // as last reported, by number; empty outside mode 2
+  std::optional<DriverFigures> figures;  // nothing for a plug-in without them
+};
+
+inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
+
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices);
+
+// A label value with backslash, double quote and line feed escaped.
+std::string LabelValue(const std::string& text);
+
+}  // namespace qiraoid

@@ -1,0 +1,35 @@
+// Serves the metrics page over HTTP/1.1 (Boost.Beast) on a thread of its own: GET or HEAD of
+// /metrics gets the page, gzip-compressed when the client accepts it; another path gets 404,
+// another method 405. Every connection is served asynchronously under time limits, and their
+// number is capped, so a slow or broken client holds up neither the devices nor other clients.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "metrics_address.h"
+
+namespace qiraoid {
+
+class MetricsServer {
+ public:
+  using Page = std::function<std::string()>;  // called on the server's thread, once per scrape
+
+  // Listens at once (clients wait until Serve); throws RunnerError when the address cannot be bound.
+  explicit MetricsServer(const MetricsAddress& address);
+  // Starts answering, once.
+  void Serve(Page page);
+  // Stops listening, drops every connection and joins the thread.
+  ~MetricsServer();
+  MetricsServer(const MetricsServer&) = delete;
+  MetricsServer& operator=(const MetricsServer&) = delete;
+
+  unsigned short port() const;  // the port bound, when 0 was asked for
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qiraoid

@@ -1,0 +1,26 @@
+#include "metrics_run.h"
+
+#include "line_output.h"
+
+namespace qiraoid {
+
+MetricsRun::MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices,
+                       standin::HostListener& printer)
+    : store_(DeviceIds(devices)),
+      listeners_(printer, store_),
+      server_(ParseMetricsAddress(address)),
+      host_(ParseMetricsAddress(address).host) {}
+
+void MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
+  server_.Serve([this, &session, &driver] {
+    std::vector<DeviceMetrics> devices = store_.Snapshot();
+    for (std::size_t index = 0; index < devices.size(); ++index) {
+      devices[index].figures = driver.Figures(session.device(index));
+    }
+    return MetricsPage(devices);
+  });
+  const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
+  Diagnose("serving metrics at http://" + host + ":" + std::to_string(server_.port()) + "/metrics");
+}
+
+}  // namespace qiraoid

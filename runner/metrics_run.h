@@ -1,0 +1,35 @@
+// zrmhost run --metrics: a store beside the printer that keeps what the host receives, and a
+// server bound before any device starts that serves it with the driver's figures once they run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver_link.h"
+#include "host_session.h"
+#include "listener_pair.h"
+#include "metrics_server.h"
+#include "metrics_store.h"
+#include "run_config.h"
+
+namespace qiraoid {
+
+class MetricsRun {
+ public:
+  // Binds the address; throws RunnerError when it cannot.
+  MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices,
+             standin::HostListener& printer);
+
+  // The listener to give the host session: the printer, then the store.
+  standin::HostListener& listener() { return listeners_; }
+  // Serves the session's devices from now until destroyed, which must come before they are deleted.
+  void Serve(HostSession& session, const DriverLink& driver);
+
+ private:
+  MetricsStore store_;
+  ListenerPair listeners_;
+  MetricsServer server_;
+  std::string host_;
+};
+
+}  // namespace qiraoid

@@ -1,0 +1,117 @@
+// The one list of known settings: the nearest known key for a slip, the unknown-key lines a device
+// logs (only when there is an unknown key), and the problems a check finds without polling.
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "known_settings.h"
+#include "nearest_key.h"
+#include "net_snmp_library.h"
+#include "qiraoid_probe.h"
+#include "settings_check.h"
+#include "test_device.h"
+
+namespace qiraoid {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+TEST(NearestKey, SlipsFindTheirKeyAndOtherWordsNone) {
+  const std::vector<std::string> keys = AppSettingKeys();
+  const struct {
+    std::string typed;
+    std::optional<std::string> meant;
+  } rows[] = {
+      {"max_repetition", "max_repetitions"},  // a letter missing
+      {"comunity", "community"},
+      {"B_MODE", "b_mode"},                     // case alone
+      {"retires", "retries"},                   // two letters swapped
+      {"auth_pasphrase", "auth_passphrase"},
+      {"timeout", std::nullopt},                // too far from timeout_seconds
+      {"colour", std::nullopt},
+      {"", std::nullopt},
+      {std::string(200, 'a'), std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(NearestKey(row.typed, keys), row.meant) << row.typed;
+  EXPECT_EQ(NearestKey("appsetting", kDeviceKeys), "appSetting");
+}
+
+TEST(KnownSettings, EveryKeyHasARuleAndRetransmissionIsKnown) {
+  for (const KnownSetting& setting : AppSettings()) {
+    EXPECT_NE(std::string(setting.needs), "") << setting.key;
+    EXPECT_EQ(FindAppSetting(setting.key), &setting);
+  }
+  ASSERT_NE(FindAppSetting("retransmission"), nullptr);
+  EXPECT_TRUE(FindAppSetting("retransmission")->usable(Json::Value("adaptive")));
+  EXPECT_FALSE(FindAppSetting("retransmission")->usable(Json::Value("eager")));
+  EXPECT_EQ(FindAppSetting("appSetting"), nullptr);
+}
+
+std::string InitSettingLog(const std::string& config) {
+  QiraoidProbe device;  // no agent: the thread only logs its passes
+  InitHostSide(device, 12);
+  testing::internal::CaptureStdout();
+  device.InitSetting(ParseJson(config));
+  std::string log = testing::internal::GetCapturedStdout();
+  return log.substr(0, log.find("SNMP_QIRAOID::do_sample"));
+}
+
+TEST(UnknownAppSettingKeys, OneLinePerUnknownKeyWithTheNearestWhenClose) {
+  EXPECT_EQ(InitSettingLog(R"({"appSetting":{"b_mode":"2","max_repetition":10,"colour":"red"}})"),
+            "device 12: appSetting key \"colour\" is not one the device reads\n"
+            "device 12: appSetting key \"max_repetition\" is not one the device reads; did you mean "
+            "max_repetitions?\n"
+            "InitSetting 12 b_mode_:2\n");
+  // A key holding a line break cannot forge a line of its own.
+  EXPECT_EQ(InitSettingLog("{\"appSetting\":{\"x\\ndevice 12: fine\":1}}"),
+            "device 12: appSetting key \"x\\ndevice 12: fine\" is not one the device reads\n");
+}
+
+TEST(UnknownAppSettingKeys, KnownKeysOnlyLogAsBefore) {
+  for (const char* config :
+       {R"({"appSetting":{"b_mode":"2"}})", R"({"appsetting":{"b_mode":"2"}})", R"({"appSetting":"2"})",
+        R"({"appSetting":{"b_mode":"3","retransmission":"fixed","retries":2}})"}) {
+    EXPECT_THAT(InitSettingLog(config), Not(HasSubstr("is not one the device reads"))) << config;
+  }
+}
+
+std::vector<std::string> Problems(const std::string& device) {
+  EnsureNetSnmpReady();
+  return DeviceSettingProblems(ParseJson(device));
+}
+
+TEST(DeviceSettingProblems, EveryProblemNamedWithoutItsValue) {
+  EXPECT_THAT(Problems(R"({"appSetting":{"b_mode":"2","max_repetitions":"100"}})"), IsEmpty());
+  EXPECT_THAT(Problems(R"({"appSetting":{"b_mode":"2abc","max_repetition":5,"comunity":"secret-x",
+                                         "retries":99,"auth_passphrase":"short-pw"}})"),
+              ElementsAre("appSetting key \"comunity\" is not one the device reads; did you mean community?",
+                          "appSetting key \"max_repetition\" is not one the device reads; did you mean "
+                          "max_repetitions?",
+                          "appSetting.b_mode refused: needs a whole number: 2 reports the alarm signals, 3 "
+                          "reads thresholdSetting",
+                          "appSetting.retries refused: needs a whole number from 0 to 10"));
+  EXPECT_THAT(Problems(R"({"appSetting":{"snmp_version":"3","security_name":"alice","security_level":"authPriv",
+                                         "auth_protocol":"SHA","auth_passphrase":"secret-pw-1"}})"),
+              ElementsAre("appSetting.priv_protocol refused: needs DES, AES, AES-192 or AES-256"));
+  EXPECT_THAT(Problems(R"({"appSetting":{"auth_passphrase":"short"}})"),
+              ElementsAre("appSetting.auth_passphrase refused: needs a passphrase of at least 8 characters"));
+  EXPECT_THAT(Problems(R"({"appSetting":[1]})"), ElementsAre("appSetting is not an object, so the device keeps mode 1"));
+}
+
+TEST(DeviceSettingProblems, ThresholdEntriesOnlyInModeThree) {
+  const std::string thresholds = R"("thresholdSetting":{"k1":{"ID":{}},"k2":5})";
+  EXPECT_THAT(Problems(R"({"appSetting":{"b_mode":"2"},)" + thresholds + "}"), IsEmpty());
+  EXPECT_THAT(Problems(R"({"appSetting":{"b_mode":"3"},)" + thresholds + "}"),
+              ElementsAre("thresholdSetting[\"k1\"].ID is not text or a number",
+                          "thresholdSetting[\"k2\"] is not an object, so the device skips it"));
+  EXPECT_THAT(Problems(R"({"appSetting":{"b_mode":3},"thresholdSetting":[]})"),
+              ElementsAre("thresholdSetting is not an object of named entries"));
+}
+
+}  // namespace
+}  // namespace qiraoid

@@ -1,0 +1,82 @@
+// The metrics page as text: each family told once, samples only for what is known, numbers in the
+// syntax Prometheus reads, label values escaped.
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "metrics_page.h"
+
+namespace qiraoid {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+DeviceMetrics Walked(uint32_t id) {
+  DeviceMetrics device;
+  device.id = id;
+  device.rounds = 3;
+  device.last_round_seconds = 1796900000.5;
+  device.values[0] = 230.5f;
+  device.values[1] = std::numeric_limits<float>::quiet_NaN();
+  device.values[2] = -std::numeric_limits<float>::infinity();
+  device.values[3] = 0.1f;
+  device.signals = {{82, "120830170820", true}};
+  DriverFigures figures;
+  figures.passes = 4;
+  figures.totals.requests = 56;
+  figures.last_pass.seconds = 0.25;
+  figures.agent = AgentState::kFailing;
+  figures.cause = "a \"quoted\" cause\\with a\nbreak";
+  device.figures = figures;
+  return device;
+}
+
+TEST(MetricsPage, SamplesNumbersAndEscapes) {
+  const std::string page = MetricsPage({Walked(12)});
+  for (const char* line : {
+           "qiraoid_cabinet_value{device=\"12\",column=\"1\"} 230.5\n",
+           "qiraoid_cabinet_value{device=\"12\",column=\"2\"} NaN\n",
+           "qiraoid_cabinet_value{device=\"12\",column=\"3\"} -Inf\n",
+           "qiraoid_cabinet_value{device=\"12\",column=\"4\"} 0.1\n",
+           "qiraoid_cabinet_value{device=\"12\",column=\"1397\"} 0\n",
+           "qiraoid_alarm_active{device=\"12\",signal=\"82\",id=\"120830170820\"} 1\n",
+           "qiraoid_rounds_total{device=\"12\"} 3\n",
+           "qiraoid_last_round_timestamp_seconds{device=\"12\"} 1796900000.5\n",
+           "qiraoid_passes_total{device=\"12\"} 4\n",
+           "qiraoid_requests_total{device=\"12\"} 56\n",
+           "qiraoid_last_pass_duration_seconds{device=\"12\"} 0.25\n",
+           "qiraoid_agent_answering{device=\"12\"} 0\n",
+           "qiraoid_agent_failing{device=\"12\",cause=\"a \\\"quoted\\\" cause\\\\with a\\nbreak\"} 1\n",
+       }) {
+    EXPECT_THAT(page, HasSubstr(line));
+  }
+}
+
+TEST(MetricsPage, EachFamilyToldOnceAndOnlyKnownSamples) {
+  DeviceMetrics fresh;  // no round yet, no figures: a plug-in without them
+  fresh.id = 13;
+  const std::string page = MetricsPage({Walked(12), fresh});
+  size_t helps = 0;
+  for (size_t at = page.find("# HELP "); at != std::string::npos; at = page.find("# HELP ", at + 1)) ++helps;
+  EXPECT_EQ(helps, 12u);
+  EXPECT_THAT(page, HasSubstr("# TYPE qiraoid_rounds_total counter\n"));
+  EXPECT_THAT(page, HasSubstr("# TYPE qiraoid_cabinet_value gauge\n"));
+  EXPECT_THAT(page, HasSubstr("qiraoid_rounds_total{device=\"13\"} 0\n"));
+  for (const char* absent : {"qiraoid_cabinet_value{device=\"13\"", "qiraoid_alarm_active{device=\"13\"",
+                             "qiraoid_last_round_timestamp_seconds{device=\"13\"",
+                             "qiraoid_passes_total{device=\"13\"", "qiraoid_agent_answering{device=\"13\""}) {
+    EXPECT_THAT(page, Not(HasSubstr(absent)));
+  }
+}
+
+TEST(MetricsPage, LabelValueEscapesOnlyWhatTheFormatAsks) {
+  EXPECT_EQ(LabelValue("plain text: ä, tab\t"), "plain text: ä, tab\t");
+  EXPECT_EQ(LabelValue("\\\"\n"), "\\\\\\\"\\n");
+}
+
+}  // namespace
+}  // namespace qiraoid
