@@ -18,7 +18,7 @@ constexpr size_t kLongestSecurityName = 32;
 constexpr const char* kAccessKeys[] = {
     "community",       "snmp_version",    "security_name",   "security_level", "auth_protocol",
     "auth_passphrase", "priv_protocol",   "priv_passphrase", "context_name",   "timeout_seconds",
-    "retries"};
+    "retries",         "retransmission"};
 
 struct Protocol {
   const char* name;
@@ -138,6 +138,14 @@ class Reader {
         Refuse("retries", "a whole number from 0 to 10");
       } else {
         settings_.retries = static_cast<int>(*retries);
+      }
+    }
+    if (Has("retransmission")) {
+      const std::optional<std::string> rule = Text(app_["retransmission"]);
+      if (rule == "adaptive" || rule == "fixed") {
+        settings_.adaptive_retransmission = rule == "adaptive";
+      } else {
+        Refuse("retransmission", "\"adaptive\" or \"fixed\"");
       }
     }
   }

@@ -2,7 +2,8 @@
 // a sampling thread that walks the cabinet's table, a pass then 5 seconds, until the device is
 // deleted; each complete walk completes a round. In mode 2 a round reports the alarm signals.
 // appSetting.max_repetitions (1-100) asks for that many bindings per request instead of one; an
-// agent that fails such requests is asked one binding at a time for an hour, then tried again.
+// agent that refuses such requests is asked one binding at a time for a rest (1 minute, doubling
+// with each refusal in a row up to an hour, reset by a complete bulk pass), then tried again.
 // The access keys (community, SNMPv3 user, time-out, retries) take effect from the next pass; a
 // device logs one line when its agent starts failing, when the cause changes, and on recovery.
 #pragma once
@@ -73,6 +74,9 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
   // The sampling thread's only.
   std::chrono::steady_clock::time_point bulk_again_at_;
+  std::chrono::seconds bulk_rest_{0};  // the last rest from the bulk shape; 0 after a complete bulk pass
+  qiraoid::AgentLink link_;  // the agent's round trip and engine, from pass to pass
+  unsigned link_access_changes_ = 0;  // the access settings link_'s engine was found with
   qiraoid::AgentHealth health_;
   qiraoid::StopSignal stop_;
   std::once_flag thread_started_;

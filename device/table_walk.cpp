@@ -11,13 +11,20 @@ namespace qiraoid {
 
 namespace {
 
-// Why the bulk shape is given up, in an operator's words.
-const char* BulkFailure(long error_status) {
-  switch (error_status) {
-    case SNMP_ERR_TOOBIG: return "the agent answered tooBig";
-    case SNMP_ERR_GENERR: return "the agent answered genErr";
-    default: return nullptr;
+// Why a bulk request may be refused, to be checked with one binding at the same position.
+const char* RefusalToCheck(const SnmpSession::Exchange& bulk) {
+  if (bulk.outcome == SnmpSession::Outcome::kTimedOut) {
+    return "no answer to the bulk shape within the time-out and its retries, while one binding at the same "
+           "position is answered";
   }
+  if (bulk.outcome == SnmpSession::Outcome::kAnswered && bulk.response->errstat == SNMP_ERR_GENERR) {
+    return "the agent answered genErr to the bulk shape, and one binding at the same position";
+  }
+  return nullptr;
+}
+
+bool IsTooBig(const SnmpSession::Exchange& exchange) {
+  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_TOOBIG;
 }
 
 // The names RFC 3416 gives the error statuses.
@@ -46,23 +53,29 @@ TableWalk::TableWalk(const oid* root, size_t root_length)
 TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink) {
   MoveTo(root_, root_length_);
   last_column_ = 0;
+  bool stored = false;
   for (;;) {
     SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
-    if (outcome.outcome == SnmpSession::Outcome::kStopped) return {End::kStopped, {}, last_column_};
-    if (outcome.outcome == SnmpSession::Outcome::kFailed) return Fault(std::move(outcome.failure));
-    if (outcome.outcome == SnmpSession::Outcome::kTimedOut) {
-      if (shape.is_bulk()) {
-        sink.FellBackFromBulk("no answer within the time-out and its retries");
+    if (shape.is_bulk() && IsTooBig(outcome)) {
+      if (shape.repetitions > 1) {
+        shape.repetitions /= 2;
+      } else {
+        sink.FellBackFromBulk("the agent answered tooBig to one repetition");
         shape = kOneBindingShape;
       }
-      continue;  // the same position, asked again
+      continue;  // the same position, in the smaller shape
+    }
+    if (const char* cause = shape.is_bulk() ? RefusalToCheck(outcome) : nullptr) {
+      outcome = TryOneBinding(cause, &shape, exchange, sink);
+    }
+    switch (outcome.outcome) {
+      case SnmpSession::Outcome::kStopped: return {End::kStopped, {}, last_column_};
+      case SnmpSession::Outcome::kFailed: return Fault(std::move(outcome.failure));
+      case SnmpSession::Outcome::kTimedOut:
+      case SnmpSession::Outcome::kUndecodable: continue;  // the same position, asked again
+      case SnmpSession::Outcome::kAnswered: break;
     }
     const netsnmp_pdu& answer = *outcome.response;
-    if (const char* cause = shape.is_bulk() ? BulkFailure(answer.errstat) : nullptr) {
-      sink.FellBackFromBulk(cause);
-      shape = kOneBindingShape;
-      continue;
-    }
     if (answer.errstat != SNMP_ERR_NOERROR) return Fault(ErrorStatusFault(answer));
     if (answer.variables == nullptr) {
       return Fault("an answer without bindings after OID " + OidText(position_, position_length_));
@@ -70,9 +83,22 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     std::string fault;
     const Step step = TakeAnswer(answer, &fault);
     if (!columns_.empty()) sink.Store(columns_);
+    stored = stored || !columns_.empty();
     if (step == Step::kFault) return Fault(std::move(fault));
+    if (step == Step::kComplete && !stored) return Fault("the agent has no table at OID " + OidText(root_, root_length_));
     if (step == Step::kComplete) return {End::kComplete, {}, last_column_};
   }
+}
+
+SnmpSession::Exchange TableWalk::TryOneBinding(const char* cause, RequestShape* shape,
+                                               WalkExchange& exchange, WalkSink& sink) {
+  SnmpSession::Exchange single = exchange.GetBulk(position_, position_length_, kOneBindingShape);
+  if (single.outcome == SnmpSession::Outcome::kAnswered && single.response->errstat == SNMP_ERR_NOERROR) {
+    sink.FellBackFromBulk(cause);
+    *shape = kOneBindingShape;
+  }
+  // Silent too, the agent is away: the bulk shape stays. An error here is the position's fault.
+  return single;
 }
 
 // "error status 5 (genErr) at OID X": X names the binding the error index points at, or the
