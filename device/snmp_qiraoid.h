@@ -53,6 +53,11 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   size_t root_oid_len_;
   std::atomic<long> max_repetitions_{0};  // 0: one binding per request
 
+  // The sampling thread's only: when the bulk shape is tried again after a refusal, and the last
+  // rest (0 after a complete bulk pass).
+  std::chrono::steady_clock::time_point bulk_again_at_;
+  std::chrono::seconds bulk_rest_{0};
+
   // InitSetting's readers of the device's own appSetting keys.
   void ReadRequestShape(const Json::Value& app);
   void ReadAccess(const Json::Value& app);
@@ -73,8 +78,6 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   std::atomic<unsigned> access_changes_{0};
   bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
   // The sampling thread's only.
-  std::chrono::steady_clock::time_point bulk_again_at_;
-  std::chrono::seconds bulk_rest_{0};  // the last rest from the bulk shape; 0 after a complete bulk pass
   qiraoid::AgentLink link_;  // the agent's round trip and engine, from pass to pass
   unsigned link_access_changes_ = 0;  // the access settings link_'s engine was found with
   qiraoid::AgentHealth health_;

@@ -14,13 +14,17 @@ namespace {
 // Why a bulk request may be refused, to be checked with one binding at the same position.
 const char* RefusalToCheck(const SnmpSession::Exchange& bulk) {
   if (bulk.outcome == SnmpSession::Outcome::kTimedOut) {
-    return "no answer to the bulk shape within the time-out and its retries, while one binding at the same "
-           "position is answered";
+    return "no answer to the bulk shape within the time-out and its retries, twice, while one binding at the "
+           "same position is answered";
   }
   if (bulk.outcome == SnmpSession::Outcome::kAnswered && bulk.response->errstat == SNMP_ERR_GENERR) {
     return "the agent answered genErr to the bulk shape, and one binding at the same position";
   }
   return nullptr;
+}
+
+bool AnsweredWithoutError(const SnmpSession::Exchange& exchange) {
+  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_NOERROR;
 }
 
 bool IsTooBig(const SnmpSession::Exchange& exchange) {
@@ -54,6 +58,9 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
   MoveTo(root_, root_length_);
   last_column_ = 0;
   bool stored = false;
+  // A bulk request was silent while one binding right after was answered, and no bulk request has
+  // been answered since: once may be an agent that came back meanwhile, twice is refusal.
+  bool silent_to_bulk = false;
   for (;;) {
     SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
     if (shape.is_bulk() && IsTooBig(outcome)) {
@@ -66,7 +73,18 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
       continue;  // the same position, in the smaller shape
     }
     if (const char* cause = shape.is_bulk() ? RefusalToCheck(outcome) : nullptr) {
-      outcome = TryOneBinding(cause, &shape, exchange, sink);
+      // One binding at the same position, right after: silent too, the agent is away.
+      const bool silence = outcome.outcome == SnmpSession::Outcome::kTimedOut;
+      outcome = exchange.GetBulk(position_, position_length_, kOneBindingShape);
+      if (AnsweredWithoutError(outcome)) {
+        if (!silence || silent_to_bulk) {
+          sink.FellBackFromBulk(cause);
+          shape = kOneBindingShape;
+        }
+        silent_to_bulk = silence;
+      }
+    } else if (AnsweredWithoutError(outcome)) {
+      silent_to_bulk = false;
     }
     switch (outcome.outcome) {
       case SnmpSession::Outcome::kStopped: return {End::kStopped, {}, last_column_};
@@ -88,17 +106,6 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     if (step == Step::kComplete && !stored) return Fault("the agent has no table at OID " + OidText(root_, root_length_));
     if (step == Step::kComplete) return {End::kComplete, {}, last_column_};
   }
-}
-
-SnmpSession::Exchange TableWalk::TryOneBinding(const char* cause, RequestShape* shape,
-                                               WalkExchange& exchange, WalkSink& sink) {
-  SnmpSession::Exchange single = exchange.GetBulk(position_, position_length_, kOneBindingShape);
-  if (single.outcome == SnmpSession::Outcome::kAnswered && single.response->errstat == SNMP_ERR_NOERROR) {
-    sink.FellBackFromBulk(cause);
-    *shape = kOneBindingShape;
-  }
-  // Silent too, the agent is away: the bulk shape stays. An error here is the position's fault.
-  return single;
 }
 
 // "error status 5 (genErr) at OID X": X names the binding the error index points at, or the

@@ -12,8 +12,9 @@
 // - stopped: the exchange was woken by the owner's stop.
 // In the bulk shape silence is not refusal. The walk gives the bulk shape up for the rest of the
 // pass only when the agent shows that it refuses it: tooBig at one repetition (tooBig halves the
-// repetitions first), or genErr or silence through the whole budget where one binding asked at the
-// same position right after is answered. An answer the library cannot decode never gives it up.
+// repetitions first), genErr where one binding asked at the same position right after is
+// answered, or silence through the whole budget where that happens twice with no bulk answer
+// between. An answer the library cannot decode never gives it up.
 // A TableWalk is used by one thread at a time.
 #pragma once
 
@@ -62,10 +63,6 @@ class TableWalk {
 
  private:
   enum class Step { kGoOn, kComplete, kFault };
-  // After a bulk request failed with `cause` (silence or genErr): one binding at the same
-  // position; answered without error, the bulk shape is given up and the answer is taken.
-  SnmpSession::Exchange TryOneBinding(const char* cause, RequestShape* shape,
-                                      WalkExchange& exchange, WalkSink& sink);
   // Checks the answer's bindings in order, collects its columns and moves the position.
   Step TakeAnswer(const netsnmp_pdu& answer, std::string* fault);
   std::string ErrorStatusFault(const netsnmp_pdu& answer) const;

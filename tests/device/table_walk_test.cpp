@@ -66,6 +66,12 @@ std::vector<Name> Names(const Walked& walked) {
   return names;
 }
 
+std::vector<long> Repetitions(const Walked& walked) {
+  std::vector<long> shapes;  // 0 for one binding
+  for (const auto& request : walked.requests) shapes.push_back(request.shape.is_bulk() ? request.shape.repetitions : 0);
+  return shapes;
+}
+
 TEST(TableWalk, HowAPassEnds) {
   using End = TableWalk::End;
   const auto fault_after_one = [](SnmpSession::Exchange answer) { return Of(Answer({Text(Column(1), "1")}), std::move(answer)); };
@@ -151,34 +157,42 @@ TEST(TableWalk, SilenceAsksForTheSamePositionAgain) {
   EXPECT_TRUE(walked.sink.fallbacks.empty());
 }
 
-std::vector<long> Repetitions(const Walked& walked) {
-  std::vector<long> shapes;  // 0 for one binding
-  for (const auto& request : walked.requests) shapes.push_back(request.shape.is_bulk() ? request.shape.repetitions : 0);
-  return shapes;
+// genErr to a bulk request where one binding at the same position, asked right after, is answered
+// gives the bulk shape up with one fallback; so does silence to bulk requests twice, with one
+// binding answered after each and no bulk answer between. The rest of the pass asks for one
+// binding at a time, and the round still comes.
+TEST(TableWalk, BulkShapeIsGivenUpWhenOneBindingIsAnsweredWhereBulkFailed) {
+  const Walked gen_err = Walk(Of(Answer({Text(Column(1), "1"), Text(Column(2), "2")}), Answer({}, SNMP_ERR_GENERR),
+                                 Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
+                              BulkShape(10));
+  EXPECT_EQ(gen_err.end, TableWalk::End::kComplete);
+  ASSERT_EQ(gen_err.sink.fallbacks.size(), 1u);
+  EXPECT_THAT(gen_err.sink.fallbacks[0], HasSubstr("genErr"));
+  EXPECT_THAT(Names(gen_err), ElementsAre(kRoot, Column(2), Column(2), Column(3)));
+  EXPECT_THAT(Repetitions(gen_err), ElementsAre(10, 10, 0, 0));
+  EXPECT_THAT(gen_err.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f)));
+
+  const Walked silent = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Answer({Text(Column(2), "2")}), Silence(),
+                                Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
+                             BulkShape(10));
+  EXPECT_EQ(silent.end, TableWalk::End::kComplete);
+  ASSERT_EQ(silent.sink.fallbacks.size(), 1u);
+  EXPECT_THAT(silent.sink.fallbacks[0], HasSubstr("no answer"));
+  EXPECT_THAT(Names(silent), ElementsAre(kRoot, Column(1), Column(1), Column(2), Column(2), Column(3)));
+  EXPECT_THAT(Repetitions(silent), ElementsAre(10, 10, 0, 10, 0, 0));
+  EXPECT_THAT(silent.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f)));
 }
 
-// A bulk request that fails where one binding at the same position, asked right after, is
-// answered: the bulk shape is given up with one fallback, and the rest of the pass asks for one
-// binding at a time; the round still comes.
-TEST(TableWalk, BulkShapeIsGivenUpWhenOneBindingIsAnsweredWhereBulkFailed) {
-  const struct {
-    const char* cause;
-    std::function<SnmpSession::Exchange()> failure;
-  } rows[] = {
-      {"genErr", [] { return Answer({}, SNMP_ERR_GENERR); }},
-      {"no answer", [] { return Silence(); }},
-  };
-  for (const auto& row : rows) {
-    const Walked walked = Walk(Of(Answer({Text(Column(1), "1"), Text(Column(2), "2")}), row.failure(),
-                                  Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
-                               BulkShape(10));
-    EXPECT_EQ(walked.end, TableWalk::End::kComplete) << row.cause;
-    ASSERT_EQ(walked.sink.fallbacks.size(), 1u) << row.cause;
-    EXPECT_THAT(walked.sink.fallbacks[0], HasSubstr(row.cause));
-    EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(2), Column(2), Column(3))) << row.cause;
-    EXPECT_THAT(Repetitions(walked), ElementsAre(10, 10, 0, 0)) << row.cause;
-    EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f))) << row.cause;
-  }
+// An agent that comes back between a silent bulk request and the one binding after it keeps the
+// bulk shape once its next bulk request is answered.
+TEST(TableWalk, BulkAnsweredAfterOneSilenceKeepsTheBulkShape) {
+  const Walked walked = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Answer({Text(Column(2), "2")}),
+                                Answer({Text(Column(3), "3")}), Silence(), Answer({Text(Column(4), "4")}),
+                                Answer({Text(kBeyond, "0")})),
+                             BulkShape(10));
+  EXPECT_EQ(walked.end, TableWalk::End::kComplete);
+  EXPECT_TRUE(walked.sink.fallbacks.empty());
+  EXPECT_THAT(Repetitions(walked), ElementsAre(10, 10, 0, 10, 10, 0, 10));
 }
 
 // Silence is not refusal: an agent silent in both shapes is away, and once back it is asked in the
