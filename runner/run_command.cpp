@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include <signal.h>
 
@@ -8,6 +9,7 @@
 #include "diagnostics.h"
 #include "host_session.h"
 #include "line_output.h"
+#include "plugin_log_tap.h"
 #include "private_stdout.h"
 #include "round_printer.h"
 #include "runner_error.h"
@@ -35,12 +37,15 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-std::string SilenceMessage(const RoundProgress::Wake& wake, const std::string& agent, double limit) {
+// Names the device's last failing cause when it told one.
+std::string SilenceMessage(const RoundProgress::Wake& wake, const std::string& agent, double limit,
+                           const std::optional<std::string>& cause) {
   std::string message = "device " + std::to_string(wake.device) + " (agent " + agent +
                         ") completed no round within " + Seconds(limit);
+  if (wake.rounds > 0) message += " after its round " + std::to_string(wake.rounds);
+  if (cause) return message + ": failing: " + *cause;
   if (wake.rounds == 0) return message + ": its agent is unreachable or does not answer";
-  return message + " after its round " + std::to_string(wake.rounds) +
-         ": its agent stopped answering or the device stalled";
+  return message + ": its agent stopped answering or the device stalled";
 }
 
 class RunWatch {
@@ -57,7 +62,7 @@ class RunWatch {
   }
 
   // Waits for the end of the run and gives its exit status.
-  int AwaitEnd(RoundProgress& progress) const {
+  int AwaitEnd(RoundProgress& progress, const PluginLogTap& log) const {
     for (;;) {
       const RoundProgress::Wake wake = progress.Wait();
       switch (wake.outcome) {
@@ -67,7 +72,7 @@ class RunWatch {
           Diagnose(std::string("stopping on ") + (wake.signal == SIGINT ? "SIGINT" : "SIGTERM"));
           return 0;
         case RoundProgress::Outcome::kStalled:
-          Diagnose(SilenceMessage(wake, agents_.at(wake.device), limit_) +
+          Diagnose(SilenceMessage(wake, agents_.at(wake.device), limit_, log.LastCause(wake.device)) +
                    (fatal_ ? "; giving up" : "; still waiting"));
           if (fatal_) return 1;
           break;
@@ -89,6 +94,7 @@ int RunDevices(const Options& options) {
   const RunWatch watch(configs, options);
 
   LineOutput out(DivertStdoutToStderr());
+  PluginLogTap log;
   RoundProgress progress(DeviceIds(configs), options.rounds, watch.limit());
   RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText);
   StopSignals signals([&progress](int signal) { progress.RequestStop(signal); });
@@ -97,7 +103,7 @@ int RunDevices(const Options& options) {
 
   HostSession session(options.plugin, configs, printer);
   progress.RestartClock();  // loading and starting may be slow; the limit is for the rounds
-  const int status = watch.AwaitEnd(progress);
+  const int status = watch.AwaitEnd(progress, log);
   signals.Release();
   session.Stop();
   return status;
