@@ -58,7 +58,7 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
     if (!silent) {
       device_.Tell(device_.health_.Failing(exchange.failure));
     } else if (!shape.is_bulk()) {
-      device_.Tell(device_.health_.Failing(Silence()));
+      device_.Tell(device_.health_.Failing(exchange.failure.empty() ? Silence() : exchange.failure));
     }
     return exchange;
   }

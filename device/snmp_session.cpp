@@ -157,6 +157,10 @@ SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
   probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
   probe->securityModel = SNMP_SEC_MODEL_USM;
   Exchange exchange = Send(probe, true, stop_fd);
+  // Sent at noAuthNoPriv: silence here is never a wrong passphrase.
+  if (exchange.outcome == Outcome::kTimedOut) {
+    exchange.failure = "no answer to the engine discovery within the time-out and its retries";
+  }
   if (exchange.outcome != Outcome::kAnswered) return exchange;
   auto guard = Guard();
   netsnmp_session* session = snmp_sess_session(handle_);

@@ -52,7 +52,7 @@ class SnmpSession {
   struct Exchange {
     Outcome outcome;
     PduPtr response;  // set when answered
-    std::string failure = {};  // why, when failed or undecodable, in an operator's words
+    std::string failure = {};  // why, when failed, undecodable or silent to a discovery, in an operator's words
     int retransmissions = 0;  // how many times the request was sent again
   };
 

@@ -103,7 +103,9 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     if (!columns_.empty()) sink.Store(columns_);
     stored = stored || !columns_.empty();
     if (step == Step::kFault) return Fault(std::move(fault));
-    if (step == Step::kComplete && !stored) return Fault("the agent has no table at OID " + OidText(root_, root_length_));
+    if (step == Step::kComplete && !stored) {
+      return Fault("the agent has no table at OID " + OidText(root_, root_length_));
+    }
     if (step == Step::kComplete) return {End::kComplete, {}, last_column_};
   }
 }

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cctype>
 #include <cstring>
+#include <regex>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -29,29 +29,21 @@ void WriteAll(int fd, const char* data, size_t size) {
 // The device and cause of a "device N agent A: failing: CAUSE" line, the device alone (empty
 // cause) for a "device N agent A: answering again ..." line, nothing for any other line.
 std::optional<std::pair<uint32_t, std::string>> FailingCauseOf(const std::string& line) {
-  static const std::string kDevice = "device ";
-  static const std::string kFailing = ": failing: ";
-  static const std::string kAnswering = ": answering again";
-  if (line.compare(0, kDevice.size(), kDevice) != 0) return std::nullopt;
-  size_t digits_end = kDevice.size();
-  while (digits_end < line.size() && digits_end - kDevice.size() < 10 && std::isdigit(static_cast<unsigned char>(line[digits_end]))) {
-    ++digits_end;
-  }
-  if (digits_end == kDevice.size() || line.compare(digits_end, 7, " agent ") != 0) return std::nullopt;
-  const unsigned long long id = std::stoull(line.substr(kDevice.size(), digits_end - kDevice.size()));
+  static const std::regex kDeviceLine(R"(device (\d{1,10}) agent \S*: (failing: (.*)|answering again .*))");
+  std::smatch match;
+  if (!std::regex_match(line, match, kDeviceLine)) return std::nullopt;
+  const unsigned long long id = std::stoull(match[1].str());
   if (id > UINT32_MAX) return std::nullopt;
-  if (const size_t failing = line.find(kFailing, digits_end); failing != std::string::npos) {
-    return std::make_pair(static_cast<uint32_t>(id), line.substr(failing + kFailing.size()));
-  }
-  if (line.find(kAnswering, digits_end) != std::string::npos) return std::make_pair(static_cast<uint32_t>(id), std::string());
-  return std::nullopt;
+  return std::make_pair(static_cast<uint32_t>(id), match[3].str());
 }
 
 }  // namespace
 
 PluginLogTap::PluginLogTap() {
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) throw RunnerError(std::string("cannot tap the plug-in's log: ") + std::strerror(errno));
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
+    throw RunnerError(std::string("cannot tap the plug-in's log: ") + std::strerror(errno));
+  }
   std::fflush(stdout);
   ::dup2(ends[1], STDOUT_FILENO);
   ::close(ends[1]);
