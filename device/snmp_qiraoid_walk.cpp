@@ -1,7 +1,7 @@
 // One pass: the device forms the root from its address, opens a session with its access settings
 // and what it knows of the agent from earlier passes (AgentLink), and lets a TableWalk walk the
-// table through it; a complete walk ends with RoundDone. The agent's
-// health is told along the way, and a line is logged only when it changes.
+// table through it; a complete walk ends with RoundDone. The agent's health is told along the
+// way, and a line is logged only when it changes.
 //
 //   do_sample
 //   +-- SnmpSession (opened from a copy of the template taken under the access lock)
