@@ -14,6 +14,7 @@ constexpr microseconds kClockGranularity{1000};  // G: the waits are counted in 
 }  // namespace
 
 void RoundTripEstimate::Sample(microseconds round_trip) {
+  backed_off_ = microseconds(0);
   if (!smoothed_) {
     smoothed_ = round_trip;
     variation_ = round_trip / 2;
@@ -25,8 +26,8 @@ void RoundTripEstimate::Sample(microseconds round_trip) {
 }
 
 microseconds RoundTripEstimate::Rto() const {
-  if (!smoothed_) return kFirstRto;
-  return *smoothed_ + std::max(kClockGranularity, 4 * variation_);
+  const microseconds estimated = smoothed_ ? *smoothed_ + std::max(kClockGranularity, 4 * variation_) : kFirstRto;
+  return std::max(estimated, backed_off_);
 }
 
 RetransmissionSchedule::RetransmissionSchedule(const RetransmissionRule& rule, const RoundTripEstimate& estimate,

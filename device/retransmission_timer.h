@@ -3,8 +3,8 @@
 //
 // Adaptive (the default): the time-out follows the link as TCP's does (RFC 6298): SRTT and
 // RTTVAR from answered exchanges, no sample from an exchange that was sent more than once (Karn),
-// RTO = SRTT + 4 RTTVAR, at least kShortestRto, doubled at each retransmission, never longer than
-// timeout_seconds. Fixed: a retransmission every timeout_seconds, `retries` of them.
+// RTO = SRTT + 4 RTTVAR, at least kShortestRto, doubled at each retransmission (and kept doubled
+// until the next sample), never longer than timeout_seconds. Fixed: a retransmission every timeout_seconds, `retries` of them.
 // Either way the exchange is silent when timeout_seconds x (retries + 1) pass from the first send.
 // Used by one thread at a time.
 #pragma once
@@ -24,14 +24,17 @@ struct RetransmissionRule {
 
 class RoundTripEstimate {
  public:
-  // A round trip measured on an exchange answered at its first send.
+  // A round trip measured on an exchange answered at its first send; it ends any backing off.
   void Sample(std::chrono::microseconds round_trip);
+  // The wait a retransmission has doubled to, kept for the next exchanges until a new sample.
+  void BackOff(std::chrono::microseconds wait) { backed_off_ = wait; }
   // RFC 6298's RTO, before the floor and the ceiling; 1 s before the first sample.
   std::chrono::microseconds Rto() const;
 
  private:
   std::optional<std::chrono::microseconds> smoothed_;  // SRTT
   std::chrono::microseconds variation_{0};             // RTTVAR
+  std::chrono::microseconds backed_off_{0};
 };
 
 class RetransmissionSchedule {
@@ -48,6 +51,8 @@ class RetransmissionSchedule {
   ExchangeClock::time_point silent_at() const { return silent_at_; }
   // The request was sent again at `now`.
   void Resent(ExchangeClock::time_point now);
+  // The wait before the next send.
+  std::chrono::microseconds wait() const { return wait_; }
 
  private:
   const RetransmissionRule rule_;

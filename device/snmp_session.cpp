@@ -232,6 +232,7 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
     if (next_send && now >= *next_send) {
       SendAgain();
       schedule.Resent(now);
+      link_.round_trip.BackOff(schedule.wait());
       continue;
     }
     const ExchangeClock::time_point due = next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();

@@ -71,6 +71,10 @@ TEST(RoundTripEstimate, FollowsRfc6298) {
   EXPECT_EQ(estimate.Rto(), milliseconds(300));
   estimate.Sample(milliseconds(200));  // RTTVAR 3/4 50 + 1/4 100 = 62.5, SRTT 112.5
   EXPECT_EQ(estimate.Rto(), microseconds(362500));
+  estimate.BackOff(milliseconds(800));  // kept until the next sample
+  EXPECT_EQ(estimate.Rto(), milliseconds(800));
+  estimate.Sample(milliseconds(112));
+  EXPECT_LT(estimate.Rto(), milliseconds(800));
 }
 
 // A session of our own against the scripted agent, with its stop descriptor.
@@ -139,7 +143,7 @@ TEST(Retransmission, OnlyAnswersToASingleSendAreMeasured) {
   const SnmpSession::Exchange resent = exchanger.Ask();
   ASSERT_EQ(resent.outcome, SnmpSession::Outcome::kAnswered);
   EXPECT_EQ(resent.retransmissions, 1);
-  EXPECT_EQ(exchanger.link.round_trip.Rto(), milliseconds(1000));  // still nothing measured
+  EXPECT_EQ(exchanger.link.round_trip.Rto(), milliseconds(1000));  // nothing measured, 300 ms kept
   ASSERT_EQ(exchanger.Ask().outcome, SnmpSession::Outcome::kAnswered);
   EXPECT_LT(exchanger.link.round_trip.Rto(), milliseconds(1000));
 }
