@@ -1,6 +1,7 @@
 // The bulk shape against a scripted agent: silence is not refusal, tooBig halves the repetitions,
 // an undecodable answer is told as such, and the rest after a refusal doubles until a complete
 // bulk pass.
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -114,7 +115,7 @@ TEST_F(WalkBulkTest, UndecodableAnswerIsToldAndKeepsTheBulkShape) {
 // Each refusal in a row doubles the rest in the one-binding shape; a complete bulk pass ends the
 // row, and the next refusal rests a minute again.
 TEST_F(WalkBulkTest, RestAfterARefusalDoublesUntilACompleteBulkPass) {
-  bool refuses = true;
+  std::atomic<bool> refuses{true};  // read on the agent's thread
   FakeAgent agent([table = Table(), &refuses](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
     if (refuses && request.non_repeaters == 0) return FakeAnswer{SNMP_ERR_GENERR, 0, {}};
     return table(request);
