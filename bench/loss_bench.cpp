@@ -78,7 +78,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      const std::string name = run.benchmark_name().substr(0, run.benchmark_name().find("/iterations"));
+      const std::string& full = run.benchmark_name();  // "bulk/loss_5/100/5/iterations:100/real_time"
+      const std::string name = full.substr(0, full.find('/', full.find('/') + 1));
       wall_ms_[name] = run.GetAdjustedRealTime();
       given_up_[name] = run.counters.at("bulk_given_up");
     }
