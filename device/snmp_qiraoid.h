@@ -2,7 +2,8 @@
 // a sampling thread that walks the cabinet's table, a pass then 5 seconds, until the device is
 // deleted; each complete walk completes a round. In mode 2 a round reports the alarm signals.
 // appSetting.max_repetitions (1-100) asks for that many bindings per request instead of one; an
-// agent that fails such requests is asked one binding at a time for an hour, then tried again.
+// agent that refuses such requests is asked one binding at a time for a rest (1 minute, doubling
+// with each refusal in a row up to an hour, reset by a complete bulk pass), then tried again.
 // The access keys (community, SNMPv3 user, time-out, retries) take effect from the next pass; a
 // device logs one line when its agent starts failing, when the cause changes, and on recovery,
 // and one line per appSetting key it does not read. It counts its own work (driver_figures.h).
@@ -60,6 +61,12 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
 
   // What InitSetting does besides starting the thread: every setting, the host's own included.
   int ReadSettings(const Json::Value& config);
+
+  // The sampling thread's only: when the bulk shape is tried again after a refusal, and the last
+  // rest (0 after a complete bulk pass).
+  std::chrono::steady_clock::time_point bulk_again_at_;
+  std::chrono::seconds bulk_rest_{0};
+
   // InitSetting's readers of the device's own appSetting keys.
   void NameUnknownKeys(const Json::Value& app);
   void ReadRequestShape(const Json::Value& app);
@@ -83,7 +90,8 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   std::atomic<unsigned> access_changes_{0};
   bool access_chosen_ = false;  // InitSetting has given usable settings, or left the defaults
   // The sampling thread's only.
-  std::chrono::steady_clock::time_point bulk_again_at_;
+  qiraoid::AgentLink link_;  // the agent's round trip and engine, from pass to pass
+  unsigned link_access_changes_ = 0;  // the access settings link_'s engine was found with
   qiraoid::AgentHealth health_;
   qiraoid::DriverBook figures_;
   qiraoid::StopSignal stop_;

@@ -1,16 +1,17 @@
-// One pass: the device forms the root from its address, opens a session with its access settings,
-// and lets a TableWalk walk the table through it; a complete walk ends with RoundDone. The agent's
-// health is told along the way, and a line is logged only when it changes. The session, the walk
-// and the health are the SNMP core's (snmp/); the pass, the record, the lines and the round are
-// the device's.
+// One pass: the device forms the root from its address, opens a session with its access settings
+// and what it knows of the agent from earlier passes (AgentLink), and lets a TableWalk walk the
+// table through it; a complete walk ends with RoundDone. The agent's health is told along the
+// way, and a line is logged only when it changes. The session, the walk and the health are the
+// SNMP core's (snmp/); the pass, the record, the lines and the round are the device's.
 //
 //   do_sample -> WalkOnce, then the pass's figures, then RoundDone (complete walks only)
 //   +-- SnmpSession (snmp/; opened from a copy of the template taken under the access lock)
 //   +-- TableWalk::Run (snmp/; the device's root, and the record's last column)
 //   |     +-- Pass::GetBulk -> stamps the sampling time, SnmpSession::GetBulk; silence: failing
 //   |     +-- Pass::Store   -> the record's values, under the record's lock
-//   |     +-- Pass::FellBackFromBulk -> one log line, one hour in the one-binding shape
+//   |     +-- Pass::FellBackFromBulk -> one log line, a rest in the one-binding shape
 //   +-- AgentHealth (snmp/): failing (fault, short table) or answering again; Tell logs its line
+#include <algorithm>
 #include <ctime>
 
 #include <boost/date_time/posix_time/conversion.hpp>
@@ -32,7 +33,8 @@ using qiraoid::WalkSink;
 
 namespace {
 
-constexpr auto kBulkRestsFor = std::chrono::hours(1);
+constexpr std::chrono::seconds kFirstBulkRest = std::chrono::minutes(1);
+constexpr std::chrono::seconds kLongestBulkRest = std::chrono::hours(1);
 
 }  // namespace
 
@@ -53,11 +55,16 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
     device_.figures_.CountRequest();
     SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, device_.stop_.fd());
     device_.figures_.CountRetransmissions(exchange.retransmissions);
-    if (exchange.outcome != SnmpSession::Outcome::kTimedOut) return exchange;
-    device_.figures_.CountSilence();
+    const bool silent = exchange.outcome == SnmpSession::Outcome::kTimedOut;
+    if (silent) device_.figures_.CountSilence();
+    if (!silent && exchange.outcome != SnmpSession::Outcome::kUndecodable) return exchange;
     if (device_.access_changes_.load() != access_changes_) return {SnmpSession::Outcome::kStopped, nullptr};
-    // In the bulk shape silence is the bulk shape's failure, told by the fallback.
-    if (!shape.is_bulk()) device_.Tell(device_.health_.Failing(Silence()));
+    // Silence in the bulk shape is told once one binding at the same position is silent too.
+    if (!silent) {
+      device_.Tell(device_.health_.Failing(exchange.failure));
+    } else if (!shape.is_bulk()) {
+      device_.Tell(device_.health_.Failing(exchange.failure.empty() ? Silence() : exchange.failure));
+    }
     return exchange;
   }
 
@@ -66,12 +73,18 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
     for (const auto& [column, value] : columns) device_.data_.value[column - 1] = value;
   }
 
+  // Each refusal in a row doubles the rest.
   void FellBackFromBulk(const char* cause) override {
     device_.figures_.CountBulkGiveUp();
-    device_.bulk_again_at_ = std::chrono::steady_clock::now() + kBulkRestsFor;
-    LogLine(device_.WhoIs(), ": falls back from the bulk shape to one binding per request for an hour: ",
-            cause);
+    fell_back_ = true;
+    std::chrono::seconds& rest = device_.bulk_rest_;
+    rest = rest.count() == 0 ? kFirstBulkRest : std::min(2 * rest, kLongestBulkRest);
+    device_.bulk_again_at_ = std::chrono::steady_clock::now() + rest;
+    LogLine(device_.WhoIs(), ": falls back from the bulk shape to one binding per request for ",
+            qiraoid::HowLong(rest), ": ", cause);
   }
+
+  bool fell_back() const { return fell_back_; }
 
  private:
   // The local time to the second, as second_clock::local_time gives it, converted once per second
@@ -99,6 +112,7 @@ class SNMP_QIRAOID::Pass : public WalkExchange, public WalkSink {
   const unsigned access_changes_;  // when the pass began
   std::time_t stamped_second_ = -1;
   boost::posix_time::ptime stamp_;
+  bool fell_back_ = false;
 };
 
 void SNMP_QIRAOID::do_sample() {
@@ -127,7 +141,12 @@ SNMP_QIRAOID::Walked SNMP_QIRAOID::WalkOnce() {
   netsnmp_session opening = session_;
   access.unlock();
 
-  SnmpSession session(opening);
+  // Other settings may reach another agent: its engine is found again.
+  if (link_access_changes_ != access_changes) link_.engine_id.clear();
+  link_access_changes_ = access_changes;
+  const qiraoid::RetransmissionRule rule{settings->adaptive_retransmission,
+                                         std::chrono::microseconds(opening.timeout), opening.retries};
+  SnmpSession session(opening, rule, link_);
   if (!session.is_open()) {
     snmp_sess_perror("snmpbulkwalk", &opening);
     Tell(health_.Failing(std::string("cannot open a session: ") + snmp_api_errstring(opening.s_snmp_errno)));
@@ -136,9 +155,11 @@ SNMP_QIRAOID::Walked SNMP_QIRAOID::WalkOnce() {
 
   Pass pass(*this, session, *settings, access_changes);
   TableWalk walk(root_oid_, root_oid_len_, kQiraoidColumns);
-  const TableWalk::Result result = walk.Run(ShapeOfNextPass(), pass, pass);
+  const RequestShape shape = ShapeOfNextPass();
+  const TableWalk::Result result = walk.Run(shape, pass, pass);
   if (result.end == TableWalk::End::kAgentFault) Tell(health_.Failing(result.fault));
   if (result.end != TableWalk::End::kComplete) return Walked::kIncomplete;
+  if (shape.is_bulk() && !pass.fell_back()) bulk_rest_ = std::chrono::seconds(0);
   // A table or view that ends early still gives its round, but the operator should know.
   Tell(result.last_column < kQiraoidColumns
            ? health_.Failing("the agent's table ends at column " + std::to_string(result.last_column))

@@ -36,12 +36,15 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-std::string SilenceMessage(const RoundProgress::Wake& wake, const std::string& agent, double limit) {
+// Names the device's last failing cause when it told one.
+std::string SilenceMessage(const RoundProgress::Wake& wake, const std::string& agent, double limit,
+                           const std::optional<std::string>& cause) {
   std::string message = "device " + std::to_string(wake.device) + " (agent " + agent +
                         ") completed no round within " + Seconds(limit);
+  if (wake.rounds > 0) message += " after its round " + std::to_string(wake.rounds);
+  if (cause) return message + ": failing: " + *cause;
   if (wake.rounds == 0) return message + ": its agent is unreachable or does not answer";
-  return message + " after its round " + std::to_string(wake.rounds) +
-         ": its agent stopped answering or the device stalled";
+  return message + ": its agent stopped answering or the device stalled";
 }
 
 class RunWatch {
@@ -49,7 +52,10 @@ class RunWatch {
   RunWatch(const std::vector<DeviceConfig>& configs, const Options& options)
       : fatal_(options.timeout_seconds.has_value()),
         limit_(options.timeout_seconds.value_or(kQuietWarningSeconds)) {
-    for (const auto& config : configs) agents_[config.id] = config.agent;
+    for (std::size_t index = 0; index < configs.size(); ++index) {
+      agents_[configs[index].id] = configs[index].agent;
+      indexes_[configs[index].id] = index;
+    }
   }
 
   std::chrono::steady_clock::duration limit() const {
@@ -58,7 +64,7 @@ class RunWatch {
   }
 
   // Waits for the end of the run and gives its exit status.
-  int AwaitEnd(RoundProgress& progress) const {
+  int AwaitEnd(RoundProgress& progress, HostSession& session, const DriverLink& driver) const {
     for (;;) {
       const RoundProgress::Wake wake = progress.Wait();
       switch (wake.outcome) {
@@ -68,7 +74,8 @@ class RunWatch {
           Diagnose(std::string("stopping on ") + (wake.signal == SIGINT ? "SIGINT" : "SIGTERM"));
           return 0;
         case RoundProgress::Outcome::kStalled:
-          Diagnose(SilenceMessage(wake, agents_.at(wake.device), limit_) +
+          Diagnose(SilenceMessage(wake, agents_.at(wake.device), limit_,
+                                  FailingCause(session, driver, wake.device)) +
                    (fatal_ ? "; giving up" : "; still waiting"));
           if (fatal_) return 1;
           break;
@@ -77,9 +84,18 @@ class RunWatch {
   }
 
  private:
+  // The cause the device's last line gave while its agent is failing, from the plug-in's figures.
+  std::optional<std::string> FailingCause(HostSession& session, const DriverLink& driver,
+                                          uint32_t device) const {
+    const std::optional<DriverFigures> figures = driver.Figures(session.device(indexes_.at(device)));
+    if (!figures || figures->agent != AgentState::kFailing) return std::nullopt;
+    return figures->cause;
+  }
+
   bool fatal_;
   double limit_;
   std::map<uint32_t, std::string> agents_;
+  std::map<uint32_t, std::size_t> indexes_;  // the device's place in the session
 };
 
 }  // namespace
@@ -104,7 +120,7 @@ int RunDevices(const Options& options) {
                       options.json ? &agents : nullptr);
   if (metrics) metrics->Serve(session, driver);
   progress.RestartClock();  // loading and starting may be slow; the limit is for the rounds
-  const int status = watch.AwaitEnd(progress);
+  const int status = watch.AwaitEnd(progress, session, driver);
   signals.Release();
   metrics.reset();  // before the devices it reads are deleted
   session.Stop();

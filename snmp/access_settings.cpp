@@ -112,6 +112,14 @@ class Reader {
         settings_.retries = static_cast<int>(*retries);
       }
     }
+    if (Has("retransmission")) {
+      const std::optional<std::string> rule = TextSetting(app_["retransmission"]);
+      if (rule == "adaptive" || rule == "fixed") {
+        settings_.adaptive_retransmission = rule == "adaptive";
+      } else {
+        Refuse("retransmission");
+      }
+    }
   }
 
   void ReadUser() {

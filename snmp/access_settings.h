@@ -1,4 +1,5 @@
-// How a device reaches its agent: SNMP version, community or SNMPv3 user, time-out and retries,
+// How a device reaches its agent: SNMP version, community or SNMPv3 user, time-out, retries and
+// the retransmission rule,
 // read from the device's appSetting keys and turned into a Net-SNMP session template.
 // Passphrases are kept only as the keys derived from them; no text here ever holds a secret
 // except the community, which is never logged.
@@ -28,6 +29,7 @@ struct AccessSettings {
   std::string context_name;
   long timeout_us = 10 * 1000 * 1000;
   int retries = 1;
+  bool adaptive_retransmission = true;  // false: a retransmission every time-out, as retries say
 };
 
 // Why a setting was refused: the key, and what it needs, never its value.

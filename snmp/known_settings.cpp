@@ -70,7 +70,7 @@ bool RetransmissionUsable(const Json::Value& value) {
 const std::vector<KnownSetting> kAppSettings = {
     {"b_mode", "a whole number: 2 reports the alarm signals, 3 reads thresholdSetting", ModeUsable, false},
     {"max_repetitions", "a whole number from 1 to 100", RepetitionsUsable, false},
-    {"retransmission", "\"fixed\" or \"adaptive\"", RetransmissionUsable, false},
+    {"retransmission", "\"fixed\" or \"adaptive\"", RetransmissionUsable, true},
     {"community", "a text that is not empty", CommunityUsable, true},
     {"snmp_version", "\"2c\" or \"3\"", VersionUsable, true},
     {"security_name", "a user name of 1 to 32 characters for SNMPv3", SecurityNameUsable, true},

@@ -1,5 +1,7 @@
 #include "net_snmp_library.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -30,6 +32,21 @@ void SetUpUserBasedSecurity() {
   if (!typed) netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_APPTYPE, nullptr);
 }
 
+// The user an engine discovery is sent as (RFC 3414, 4): no name, no keys, no engine. The library
+// makes it on its own first discovery; ours are exchanges of the devices' own.
+void AddDiscoveryUser() {
+  if (usm_get_user(nullptr, 0, "") != nullptr) return;
+  auto* user = static_cast<usmUser*>(calloc(1, sizeof(usmUser)));  // as usm_free_user expects
+  if (user == nullptr) return;
+  user->name = strdup("");
+  user->secName = strdup("");
+  user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
+  user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
+  user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);
+  user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
+  usm_add_user(user);
+}
+
 std::string Bytes(const void* data, size_t length) { return std::string(static_cast<const char*>(data), length); }
 
 // What the user's keys are made of: protocols and keys, as the session holds them.
@@ -50,6 +67,7 @@ void EnsureNetSnmpReady() {
     netsnmp_session defaults;
     snmp_sess_init(&defaults);
     SetUpUserBasedSecurity();
+    AddDiscoveryUser();
   });
 }
 

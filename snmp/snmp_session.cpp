@@ -13,25 +13,37 @@
 
 namespace qiraoid {
 
-SnmpSession::SnmpSession(netsnmp_session& settings)
-    : handle_(nullptr), shares_security_state_(settings.version == SNMP_VERSION_3) {
+namespace {
+
+// The library never times a request out by itself: every request it holds is due at once, and is
+// sent again only when the exchange calls snmp_sess_timeout, as its schedule says.
+constexpr long kDueAtOnce = 1;  // microseconds
+constexpr int kLibraryRetries = 1000 * 1000;
+
+std::string LibraryError(int snmp_errno) { return snmp_api_errstring(snmp_errno); }
+
+}  // namespace
+
+SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link)
+    : handle_(nullptr), shares_security_state_(settings.version == SNMP_VERSION_3), rule_(rule), link_(link) {
   EnsureNetSnmpReady();
   netsnmp_large_fd_set_init(&readable_, FD_SETSIZE);
+  netsnmp_session opening = settings;
+  opening.timeout = kDueAtOnce;
+  opening.retries = kLibraryRetries;
   auto guard = Guard();
-  if (!shares_security_state_) {
-    handle_ = snmp_sess_open(&settings);
-    return;
+  if (shares_security_state_) {
+    // The engine is discovered by an exchange of our own (Discover), never by the open.
+    ForgetUserWithOtherKeys(settings);
+    opening.flags |= SNMP_FLAGS_DONT_PROBE;
+    opening.securityEngineID = reinterpret_cast<u_char*>(link_.engine_id.data());
+    opening.securityEngineIDLen = link_.engine_id.size();
   }
-  // An SNMPv3 open discovers the agent's engine with an exchange of its own, holding the lock
-  // every SNMPv3 device shares: each try is given at most kLongestDiscovery, so a silent agent
-  // holds the others up briefly; the session then waits for answers as the settings say.
-  ForgetUserWithOtherKeys(settings);
-  netsnmp_session discovery = settings;
-  discovery.timeout = std::min(settings.timeout, kLongestDiscovery);
-  handle_ = snmp_sess_open(&discovery);
-  settings.s_snmp_errno = discovery.s_snmp_errno;
-  settings.s_errno = discovery.s_errno;
-  if (handle_ != nullptr) snmp_sess_session(handle_)->timeout = settings.timeout;
+  handle_ = snmp_sess_open(&opening);
+  settings.s_snmp_errno = opening.s_snmp_errno;
+  settings.s_errno = opening.s_errno;
+  // The open clears the flag; without it a send to an unknown engine would probe on its own.
+  if (handle_ != nullptr && shares_security_state_) snmp_sess_session(handle_)->flags |= SNMP_FLAGS_DONT_PROBE;
 }
 
 SnmpSession::~SnmpSession() {
@@ -43,19 +55,33 @@ SnmpSession::~SnmpSession() {
 int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request_id,
                             netsnmp_pdu* pdu, void* magic) {
   auto* pending = static_cast<Pending*>(magic);
-  if (request_id != pending->request_id || pending->outcome) return 1;  // an earlier exchange's
+  // Only one request is outstanding at a time. The library matches SNMPv3 messages by their
+  // message id, and a Report to a request the agent could not decrypt carries no request id.
+  const bool ours = session->version == SNMP_VERSION_3 || request_id == pending->request_id;
+  if (!ours || pending->outcome) return 1;  // an earlier exchange's
   switch (operation) {
     case NETSNMP_CALLBACK_OP_RESEND:
-      ++pending->retransmissions;
-      return 1;  // the library retransmitting the same request: still waiting
+      ++pending->resent;  // the same request again: still waiting
+      return 1;
     case NETSNMP_CALLBACK_OP_SEC_ERROR:
       // In v1/v2c only a Report in answer causes this; the library offers it as received next.
       if (session->version != SNMP_VERSION_3) return 1;
+      if (pending->probe) {
+        pending->outcome = Outcome::kAnswered;  // the Report a discovery asks for
+        return 1;
+      }
+      pending->report = pdu ? snmpv3_get_report_type(pdu) : session->s_snmp_errno;
       pending->outcome = Outcome::kFailed;
-      pending->failure = std::string("authentication failed: ") +
-                         snmp_api_errstring(pdu ? snmpv3_get_report_type(pdu) : session->s_snmp_errno);
+      pending->failure = "authentication failed: " + LibraryError(pending->report);
       return 1;
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
+      if (session->version == SNMP_VERSION_3 && pdu->command == SNMP_MSG_REPORT) {
+        // The answer to an engine discovery. To any other request a Report either refuses it,
+        // which the library tells next (SEC_ERROR), or gives the agent's time, after which the
+        // library sends the request again.
+        if (pending->probe) pending->outcome = Outcome::kAnswered;
+        return 1;
+      }
       // 0 leaves the request open, so a datagram that is not our answer is as if never received.
       if (!IsOurAnswer(*session, *pdu)) return 0;
       pending->response.reset(TakeAnswer(pdu));
@@ -66,7 +92,7 @@ int SnmpSession::OnResponse(int operation, netsnmp_session* session, int request
       return 1;
     default:
       pending->outcome = Outcome::kFailed;
-      pending->failure = std::string("the request failed: ") + snmp_api_errstring(session->s_snmp_errno);
+      pending->failure = "the request failed: " + LibraryError(session->s_snmp_errno);
       return 1;
   }
 }
@@ -97,57 +123,177 @@ bool SnmpSession::IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu&
 
 SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, RequestShape shape,
                                            int stop_fd) {
-  netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GETBULK);
-  request->non_repeaters = shape.non_repeating;
-  request->max_repetitions = shape.repetitions;
-  snmp_add_null_var(request, name, name_length);
+  const auto request = [&] {
+    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GETBULK);
+    pdu->non_repeaters = shape.non_repeating;
+    pdu->max_repetitions = shape.repetitions;
+    snmp_add_null_var(pdu, name, name_length);
+    return pdu;
+  };
+  if (shares_security_state_ && link_.engine_id.empty()) {
+    Exchange discovery = Discover(stop_fd);
+    if (discovery.outcome != Outcome::kAnswered) return discovery;
+  }
+  Exchange exchange = Send(request(), false, stop_fd);
+  // An agent that restarted answers with a Report the library cannot take for the engine it knew
+  // (a new engine id, or new boots and time): find the engine again and ask again, once.
+  const bool engine_changed = exchange.outcome == Outcome::kUndecodable ||
+                              (exchange.outcome == Outcome::kFailed && pending_.report == SNMPERR_UNKNOWN_ENG_ID);
+  if (!shares_security_state_ || !engine_changed) return exchange;
+  ForgetEngine();
+  Exchange discovery = Discover(stop_fd);
+  if (discovery.outcome != Outcome::kAnswered) return discovery;
+  return Send(request(), false, stop_fd);
+}
 
-  pending_ = Pending{request->reqid, std::nullopt, nullptr, {}};
+// RFC 3414's discovery: a GET without bindings at noAuthNoPriv from the user with no name, which
+// the agent answers with a Report naming its engine; the library keeps the engine in the session.
+// The device's user is then made for that engine, as the library's own open would.
+SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
+  netsnmp_pdu* probe = snmp_pdu_create(SNMP_MSG_GET);
+  probe->version = SNMP_VERSION_3;
+  probe->securityName = strdup("");
+  probe->securityNameLen = 0;
+  probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+  probe->securityModel = SNMP_SEC_MODEL_USM;
+  Exchange exchange = Send(probe, true, stop_fd);
+  // Sent at noAuthNoPriv: silence here is never a wrong passphrase.
+  if (exchange.outcome == Outcome::kTimedOut) {
+    exchange.failure = "no answer to the engine discovery within the time-out and its retries";
+  }
+  if (exchange.outcome != Outcome::kAnswered) return exchange;
+  auto guard = Guard();
+  netsnmp_session* session = snmp_sess_session(handle_);
+  if (session->securityEngineIDLen == 0) {
+    return {Outcome::kFailed, nullptr, "the agent's answer to the engine discovery names no engine"};
+  }
+  if (usm_create_user_from_session(session) != SNMPERR_SUCCESS) {
+    return {Outcome::kFailed, nullptr, "the library cannot make the SNMPv3 user for the agent's engine"};
+  }
+  link_.engine_id.assign(reinterpret_cast<const char*>(session->securityEngineID), session->securityEngineIDLen);
+  return exchange;
+}
+
+void SnmpSession::ForgetEngine() {
+  auto guard = Guard();
+  netsnmp_session* session = snmp_sess_session(handle_);
+  SNMP_FREE(session->securityEngineID);
+  session->securityEngineIDLen = 0;
+  SNMP_FREE(session->contextEngineID);
+  session->contextEngineIDLen = 0;
+  session->flags &= ~SNMP_FLAGS_USER_CREATED;
+  link_.engine_id.clear();
+}
+
+SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int stop_fd) {
+  pending_ = Pending{request->reqid, probe, std::nullopt, nullptr, {}, 0, 0};
+  undecodable_.clear();
+  const ExchangeClock::time_point first_send = ExchangeClock::now();
   {
     auto guard = Guard();
     if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
       snmp_free_pdu(request);
-      return {Outcome::kFailed, nullptr, std::string("the request could not be sent: ") +
-                                             snmp_api_errstring(snmp_sess_session(handle_)->s_snmp_errno)};
+      if (pending_.outcome) return {*pending_.outcome, nullptr, std::move(pending_.failure)};
+      return {Outcome::kFailed, nullptr,
+              "the request could not be sent: " + LibraryError(snmp_sess_session(handle_)->s_snmp_errno)};
     }
   }
-  const Outcome outcome = WaitForOutcome(stop_fd);
-  return {outcome, std::move(pending_.response), std::move(pending_.failure), pending_.retransmissions};
+  const Outcome outcome = WaitForOutcome(stop_fd, first_send);
+  // Karn's rule: an answer to a request sent more than once does not tell which send it answers.
+  if (outcome == Outcome::kAnswered && pending_.resent == 0) {
+    link_.round_trip.Sample(
+        std::chrono::duration_cast<std::chrono::microseconds>(ExchangeClock::now() - first_send));
+  }
+  if (outcome == Outcome::kUndecodable) pending_.failure = "an answer the library cannot decode: " + undecodable_;
+  return {outcome, std::move(pending_.response), std::move(pending_.failure), pending_.resent};
+}
+
+// Waits with poll on the session's socket and the stop descriptor, until the outcome or the next
+// send the schedule asks for. The stop descriptor is kept out of the library's descriptor sets: its
+// armhf build aborts on any descriptor of FD_SETSIZE or more there, where stop descriptors are
+// moved to leave the low numbers to the sessions' sockets.
+SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send) {
+  RetransmissionSchedule schedule(rule_, link_.round_trip, first_send);
+  const int socket = snmp_sess_transport(handle_)->sock;
+  while (!pending_.outcome) {
+    if (!HoldsRequest()) {
+      // Settled by the library without a word to us: it holds the reason.
+      const int reason = snmp_sess_session(handle_)->s_snmp_errno;
+      pending_.failure = (shares_security_state_ ? "authentication failed: " : "the library gave the request up: ") +
+                         LibraryError(reason);
+      return Outcome::kFailed;
+    }
+    const ExchangeClock::time_point now = ExchangeClock::now();
+    if (now >= schedule.silent_at()) {
+      Abandon();
+      return undecodable_.empty() ? Outcome::kTimedOut : Outcome::kUndecodable;
+    }
+    const std::optional<ExchangeClock::time_point> next_send = schedule.next_send();
+    if (next_send && now >= *next_send) {
+      SendAgain();
+      schedule.Resent(now);
+      link_.round_trip.BackOff(schedule.wait());
+      continue;
+    }
+    const ExchangeClock::time_point due = next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+    pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    const int ready = poll(waited, 2, static_cast<int>(wait.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) {
+      pending_.failure = std::string("waiting for the answer failed: ") + std::strerror(errno);
+      Abandon();
+      return Outcome::kFailed;
+    }
+    if (waited[1].revents != 0) {
+      Abandon();
+      return Outcome::kStopped;
+    }
+    if (waited[0].revents != 0) Receive();
+    if (shares_security_state_ && !undecodable_.empty()) {
+      Abandon();  // the engine the library knows is likely out of date: no use waiting
+      return Outcome::kUndecodable;
+    }
+  }
+  return *pending_.outcome;
+}
+
+// Reads one datagram; one the library cannot decode is remembered, to tell the silence that may follow.
+void SnmpSession::Receive() {
+  auto guard = Guard();
+  if (snmp_sess_read2(handle_, &readable_) != -1 || pending_.outcome) return;
+  const int reason = snmp_sess_session(handle_)->s_snmp_errno;
+  if (reason != SNMPERR_BAD_RECVFROM) undecodable_ = LibraryError(reason);
+}
+
+// The request is due at once for the library, which sends it again, same request id, when asked.
+void SnmpSession::SendAgain() {
+  auto guard = Guard();
+  snmp_sess_timeout(handle_);
+}
+
+// Whether the library still holds a request; it also puts the session's socket in readable_.
+bool SnmpSession::HoldsRequest() {
+  auto guard = Guard();
+  int fd_count = 0;
+  int block = 1;
+  struct timeval timeout = {0, 0};
+  NETSNMP_LARGE_FD_ZERO(&readable_);
+  snmp_sess_select_info2(handle_, &fd_count, &readable_, &timeout, &block);
+  return block == 0;
+}
+
+// Drops the outstanding request: allowed no retry, the library times every due request out.
+void SnmpSession::Abandon() {
+  auto guard = Guard();
+  netsnmp_session* session = snmp_sess_session(handle_);
+  session->retries = 0;
+  snmp_sess_timeout(handle_);
+  session->retries = kLibraryRetries;
 }
 
 std::unique_lock<std::mutex> SnmpSession::Guard() const {
   return shares_security_state_ ? SecurityStateGuard() : std::unique_lock<std::mutex>();
-}
-
-// The library's own synchronous exchange, waiting with poll on the session's socket and the stop
-// descriptor. The stop descriptor is kept out of the library's descriptor sets: its armhf build
-// aborts on any descriptor of FD_SETSIZE or more there, where stop descriptors are moved to leave
-// the low numbers to the sessions' sockets.
-SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd) {
-  const int socket = snmp_sess_transport(handle_)->sock;
-  while (!pending_.outcome) {
-    int fd_count = 0;
-    int block = 1;
-    struct timeval timeout = {0, 0};
-    NETSNMP_LARGE_FD_ZERO(&readable_);
-    snmp_sess_select_info2(handle_, &fd_count, &readable_, &timeout, &block);
-    pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd, POLLIN, 0}};
-    const int wait_ms = block ? -1 : static_cast<int>(timeout.tv_sec * 1000 + (timeout.tv_usec + 999) / 1000);
-    const int ready = poll(waited, 2, wait_ms);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
-      pending_.failure = std::string("waiting for the answer failed: ") + std::strerror(errno);
-      return Outcome::kFailed;
-    }
-    if (waited[1].revents != 0) return Outcome::kStopped;
-    auto guard = Guard();
-    if (waited[0].revents == 0) {
-      snmp_sess_timeout(handle_);
-    } else {
-      snmp_sess_read2(handle_, &readable_);
-    }
-  }
-  return *pending_.outcome;
 }
 
 }  // namespace qiraoid

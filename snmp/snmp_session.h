@@ -1,7 +1,10 @@
 // SnmpSession: one Net-SNMP session of the single-session API (safe with one session per
 // thread), open for the life of the object, and its GETBULK exchange. An exchange keeps one
-// request outstanding, retransmitted by the library as the session's retries say, and is settled
-// only by our answer, by the time-out after the last retry, or by the stop descriptor.
+// request outstanding and sends it again (same request id) as its RetransmissionSchedule says; it
+// is settled by our answer, by a refusal, by silence through the whole budget, or by the stop
+// descriptor, and never waits without a deadline. For SNMPv3 the agent's engine is discovered by
+// an exchange of the same kind, and kept in the device's AgentLink for the next passes. The lock
+// SNMPv3 devices share is held around the library's calls only, never while waiting.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +16,8 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
+
+#include "retransmission_timer.h"
 
 namespace qiraoid {
 
@@ -32,48 +37,68 @@ struct RequestShape {
 inline constexpr RequestShape kOneBindingShape{1, 100};
 inline constexpr RequestShape BulkShape(long max_repetitions) { return {0, max_repetitions}; }
 
+// What a device keeps of its agent from pass to pass; its sampling thread's only.
+struct AgentLink {
+  RoundTripEstimate round_trip;
+  std::string engine_id;  // SNMPv3: the agent's engine, empty until discovered
+};
+
 class SnmpSession {
  public:
-  // kFailed: not sent, not waited for, or refused by the agent's security (SNMPv3).
-  enum class Outcome { kAnswered, kTimedOut, kStopped, kFailed };
+  // kTimedOut: silence through the whole budget. kUndecodable: the same, but a datagram came that
+  // the library could not decode. kFailed: not sent, refused by the agent's security (SNMPv3), or
+  // dropped by the library.
+  enum class Outcome { kAnswered, kTimedOut, kUndecodable, kStopped, kFailed };
   struct Exchange {
     Outcome outcome;
     PduPtr response;  // set when answered
-    std::string failure = {};  // why, when failed, in an operator's words
-    unsigned retransmissions = 0;  // how often the library sent the request again
+    std::string failure = {};  // why, when failed, undecodable or silent to a discovery, in an operator's words
+    int retransmissions = 0;  // how many times the request was sent again
   };
 
-  // Opens a session from the template; check is_open(). The template's error fields tell why not.
-  // An SNMPv3 open discovers the agent's engine, for at most kLongestDiscovery per try.
-  explicit SnmpSession(netsnmp_session& settings);
+  // Opens a session from the template, without any traffic; check is_open(). The template's error
+  // fields tell why not. `link` outlives the session.
+  SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link);
   ~SnmpSession();
   SnmpSession(const SnmpSession&) = delete;
   SnmpSession& operator=(const SnmpSession&) = delete;
 
   bool is_open() const { return handle_ != nullptr; }
-  // Sends GETBULK in the given shape for one OID and waits for the outcome.
+  // Sends GETBULK in the given shape for one OID and waits for the outcome; an SNMPv3 session
+  // whose agent's engine is not known yet discovers it first.
   Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape, int stop_fd);
 
  private:
-  static constexpr long kLongestDiscovery = 1000 * 1000;  // microseconds
-
   struct Pending {
     long request_id = 0;  // the callbacks of any other request are ignored
+    bool probe = false;   // an engine discovery, which a Report answers
     std::optional<Outcome> outcome;  // set once the request is settled
     PduPtr response;
     std::string failure;
-    unsigned retransmissions = 0;
+    int report = 0;  // the SNMPv3 Report's kind, when one refused the request
+    int resent = 0;
   };
   std::unique_lock<std::mutex> Guard() const;  // held around the library's calls on SNMPv3
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
   static netsnmp_pdu* TakeAnswer(netsnmp_pdu* pdu);
-  Outcome WaitForOutcome(int stop_fd);
+
+  Exchange Discover(int stop_fd);
+  void ForgetEngine();
+  Exchange Send(netsnmp_pdu* request, bool probe, int stop_fd);
+  Outcome WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send);
+  void Receive();
+  void SendAgain();
+  bool HoldsRequest();
+  void Abandon();
 
   void* handle_;
   bool shares_security_state_;  // SNMPv3
+  RetransmissionRule rule_;
+  AgentLink& link_;
   Pending pending_;  // lives as long as the session: closing it may still call back
+  std::string undecodable_;  // why the library could not decode a datagram of this exchange
   netsnmp_large_fd_set readable_;  // reused by every exchange
 };
 

@@ -10,13 +10,24 @@ namespace qiraoid {
 
 namespace {
 
-// Why the bulk shape is given up, in an operator's words.
-const char* BulkFailure(long error_status) {
-  switch (error_status) {
-    case SNMP_ERR_TOOBIG: return "the agent answered tooBig";
-    case SNMP_ERR_GENERR: return "the agent answered genErr";
-    default: return nullptr;
+// Why a bulk request may be refused, to be checked with one binding at the same position.
+const char* RefusalToCheck(const SnmpSession::Exchange& bulk) {
+  if (bulk.outcome == SnmpSession::Outcome::kTimedOut) {
+    return "no answer to the bulk shape within the time-out and its retries, twice, while one binding at the "
+           "same position is answered";
   }
+  if (bulk.outcome == SnmpSession::Outcome::kAnswered && bulk.response->errstat == SNMP_ERR_GENERR) {
+    return "the agent answered genErr to the bulk shape, and one binding at the same position";
+  }
+  return nullptr;
+}
+
+bool AnsweredWithoutError(const SnmpSession::Exchange& exchange) {
+  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_NOERROR;
+}
+
+bool IsTooBig(const SnmpSession::Exchange& exchange) {
+  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_TOOBIG;
 }
 
 // The names RFC 3416 gives the error statuses.
@@ -45,23 +56,43 @@ TableWalk::TableWalk(const oid* root, size_t root_length, oid last_column)
 TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink) {
   MoveTo(root_, root_length_);
   last_column_ = 0;
+  bool stored = false;
+  // A bulk request was silent while one binding right after was answered, and no bulk request has
+  // been answered since: once may be an agent that came back meanwhile, twice is refusal.
+  bool silent_to_bulk = false;
   for (;;) {
     SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
-    if (outcome.outcome == SnmpSession::Outcome::kStopped) return {End::kStopped, {}, last_column_};
-    if (outcome.outcome == SnmpSession::Outcome::kFailed) return Fault(std::move(outcome.failure));
-    if (outcome.outcome == SnmpSession::Outcome::kTimedOut) {
-      if (shape.is_bulk()) {
-        sink.FellBackFromBulk("no answer within the time-out and its retries");
+    if (shape.is_bulk() && IsTooBig(outcome)) {
+      if (shape.repetitions > 1) {
+        shape.repetitions /= 2;
+      } else {
+        sink.FellBackFromBulk("the agent answered tooBig to one repetition");
         shape = kOneBindingShape;
       }
-      continue;  // the same position, asked again
+      continue;  // the same position, in the smaller shape
+    }
+    if (const char* cause = shape.is_bulk() ? RefusalToCheck(outcome) : nullptr) {
+      // One binding at the same position, right after: silent too, the agent is away.
+      const bool silence = outcome.outcome == SnmpSession::Outcome::kTimedOut;
+      outcome = exchange.GetBulk(position_, position_length_, kOneBindingShape);
+      if (AnsweredWithoutError(outcome)) {
+        if (!silence || silent_to_bulk) {
+          sink.FellBackFromBulk(cause);
+          shape = kOneBindingShape;
+        }
+        silent_to_bulk = silence;
+      }
+    } else if (AnsweredWithoutError(outcome)) {
+      silent_to_bulk = false;
+    }
+    switch (outcome.outcome) {
+      case SnmpSession::Outcome::kStopped: return {End::kStopped, {}, last_column_};
+      case SnmpSession::Outcome::kFailed: return Fault(std::move(outcome.failure));
+      case SnmpSession::Outcome::kTimedOut:
+      case SnmpSession::Outcome::kUndecodable: continue;  // the same position, asked again
+      case SnmpSession::Outcome::kAnswered: break;
     }
     const netsnmp_pdu& answer = *outcome.response;
-    if (const char* cause = shape.is_bulk() ? BulkFailure(answer.errstat) : nullptr) {
-      sink.FellBackFromBulk(cause);
-      shape = kOneBindingShape;
-      continue;
-    }
     if (answer.errstat != SNMP_ERR_NOERROR) return Fault(ErrorStatusFault(answer));
     if (answer.variables == nullptr) {
       return Fault("an answer without bindings after OID " + OidText(position_, position_length_));
@@ -69,7 +100,11 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     std::string fault;
     const Step step = TakeAnswer(answer, &fault);
     if (!columns_.empty()) sink.Store(columns_);
+    stored = stored || !columns_.empty();
     if (step == Step::kFault) return Fault(std::move(fault));
+    if (step == Step::kComplete && !stored) {
+      return Fault("the agent has no table at OID " + OidText(root_, root_length_));
+    }
     if (step == Step::kComplete) return {End::kComplete, {}, last_column_};
   }
 }

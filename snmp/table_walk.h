@@ -3,14 +3,18 @@
 // starts and how the pass ends; its owner supplies the exchange and keeps the values.
 //
 // How a pass ends:
-// - complete (a round follows): an OID outside the root, or the agent's endOfMibView;
+// - complete (a round follows): an OID outside the root, or the agent's endOfMibView, after at
+//   least one column; without any column the agent has no table for the root (agent fault);
 // - silent agent: the same position is asked again, for as long as the agent stays silent;
 // - agent fault (no round): an error status, an answer without bindings or with exceptions only
 //   (noSuchObject, noSuchInstance), an OID that does not increase, or a request that could not
-//   be sent;
+//   be sent or was refused;
 // - stopped: the exchange was woken by the owner's stop.
-// In the bulk shape (non-repeaters 0), an answer with tooBig or genErr, or silence through the
-// time-out and its retries, makes the walk say so and finish the pass in the one-binding shape.
+// In the bulk shape silence is not refusal. The walk gives the bulk shape up for the rest of the
+// pass only when the agent shows that it refuses it: tooBig at one repetition (tooBig halves the
+// repetitions first), genErr where one binding asked at the same position right after is
+// answered, or silence through the whole budget where that happens twice with no bulk answer
+// between. An answer the library cannot decode never gives it up.
 // A TableWalk is used by one thread at a time.
 #pragma once
 
@@ -37,7 +41,8 @@ class WalkSink {
   virtual ~WalkSink() = default;
   // One answer's columns, in the answer's order (a column may come twice; the later one holds).
   virtual void Store(const Columns& columns) = 0;
-  // The bulk shape failed with `cause`; the rest of the pass asks for one binding at a time.
+  // The agent refuses the bulk shape, as `cause` says; the rest of the pass asks for one binding
+  // at a time.
   virtual void FellBackFromBulk(const char* cause) = 0;
 };
 

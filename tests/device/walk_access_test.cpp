@@ -75,7 +75,10 @@ TEST_F(AccessTest, EveryWayInGivesTheSameRecord) {
   for (const std::string& settings : {std::string(R"("community":"not-qondel")"), std::string(kAliceSettings),
                                      std::string(kBobSettings)}) {
     auto device = Device(settings);
-    EXPECT_EQ(Passes(*device), 1u) << settings;
+    if (Passes(*device) != 1u) {
+      ADD_FAILURE() << settings << "\n" << testing::internal::GetCapturedStdout();
+      return;
+    }
     values.push_back(standin::PublishedOf(*device).back().substr(0, 4 + 4 * 1397));
     EXPECT_EQ(device->Column(1397), 1397.75f) << settings;
   }
@@ -85,8 +88,9 @@ TEST_F(AccessTest, EveryWayInGivesTheSameRecord) {
   EXPECT_TRUE(LinesWith(log, ": failing: ").empty()) << log;
 }
 
-// Wrong credentials give one line over several passes and no round; corrected ones give a round
-// and one line saying the agent answers again. No line names a passphrase.
+// Wrong credentials at either authenticated level give one line over several passes and no round,
+// each pass ending at the agent's Report rather than waiting; corrected ones give a round and one
+// line saying the agent answers again. No line names a passphrase.
 TEST_F(AccessTest, WrongCredentialsAreToldOnceAndRecoverWhenCorrected) {
   const struct {
     const char* what;
@@ -97,6 +101,12 @@ TEST_F(AccessTest, WrongCredentialsAreToldOnceAndRecoverWhenCorrected) {
           "auth_protocol":"SHA","auth_passphrase":"not-alice-auth")", "authentication"},
       {"unknown user", R"("snmp_version":"3","security_name":"mallory","security_level":"authNoPriv",
           "auth_protocol":"SHA","auth_passphrase":"alice-auth-1")", "authentication"},
+      {"authPriv, wrong auth passphrase", R"("snmp_version":"3","security_name":"bob","security_level":"authPriv",
+          "auth_protocol":"SHA-256","auth_passphrase":"not-bob-auth","priv_protocol":"AES","priv_passphrase":"bob-priv-333")",
+       "authentication failed"},
+      {"authPriv, unknown user", R"("snmp_version":"3","security_name":"mallory","security_level":"authPriv",
+          "auth_protocol":"SHA-256","auth_passphrase":"bob-auth-22","priv_protocol":"AES","priv_passphrase":"bob-priv-333")",
+       "authentication failed"},
   };
   for (const auto& row : rows) {
     testing::internal::CaptureStdout();
@@ -111,6 +121,23 @@ TEST_F(AccessTest, WrongCredentialsAreToldOnceAndRecoverWhenCorrected) {
     EXPECT_THAT(failing[0], HasSubstr("device 12 agent " + agent.address()));
     EXPECT_EQ(LinesWith(log, "answering again").size(), 1u) << log;
     EXPECT_TRUE(LinesWith(log, "alice-auth").empty()) << log;
+    EXPECT_TRUE(LinesWith(log, "bob-").empty()) << log;
+  }
+}
+
+// A device address the agent does not serve has no table: no round, and one line naming the root,
+// whichever way the device reaches the agent.
+TEST_F(AccessTest, UnservedAddressGivesNoRound) {
+  for (const std::string& settings : {std::string(R"("community":"not-qondel")"), std::string(kBobSettings)}) {
+    testing::internal::CaptureStdout();
+    auto device = std::make_unique<QiraoidProbe>();
+    InitHostSide(*device, 12, R"({"agent":")" + agent.address() + R"(","address":7})");
+    Configure(*device, settings);
+    EXPECT_EQ(Passes(*device, 3), 0u) << settings;
+    const std::string log = testing::internal::GetCapturedStdout();
+    const auto failing = LinesWith(log, ": failing: ");
+    ASSERT_EQ(failing.size(), 1u) << log;
+    EXPECT_THAT(failing[0], HasSubstr("the agent has no table at OID 1.3.6.1.4.1.61333.1.1.7.0"));
   }
 }
 

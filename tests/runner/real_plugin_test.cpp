@@ -70,4 +70,27 @@ TEST(RunnerRealPlugin, RefusedAccessSettingIsShownAndTheOtherDeviceWalks) {
   EXPECT_TRUE(RoundsOf(ParseJsonLines(result.out), 13).empty());
 }
 
+// A device that completes no round because its agent refuses its credentials: the runner's
+// giving-up line repeats the device's last failing cause, and the plug-in's own line still
+// reaches standard error.
+TEST(RunnerRealPlugin, GivingUpNamesTheLastFailingCause) {
+  CabinetAgent agent({{4}, true, "qondel", {"alice:SHA:alice-auth-1"}});
+  ScratchDir dir;
+  const std::string config = dir.Write(
+      "config.json", ConfigText({R"({"id": 12, "agent": ")" + agent.address() + R"(", "address": 4,
+          "appSetting": {"snmp_version": "3", "security_name": "mallory", "security_level": "authNoPriv",
+                         "auth_protocol": "SHA", "auth_passphrase": "alice-auth-1"}})"}));
+  const ProcessResult result = RunProcess({ZRMHOST_PATH, "run", "--plugin", PLUGIN_PATH, "--config",
+                                           config, "--json", "--rounds", "1", "--timeout", "2"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("device 12 agent " + agent.address() + ": failing: authentication failed: "),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("zrmhost: device 12 (agent " + agent.address() +
+                            ") completed no round within 2 s: failing: authentication failed: "),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("alice-auth"), std::string::npos) << result.err;
+}
+
 }  // namespace

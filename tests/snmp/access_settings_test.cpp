@@ -43,6 +43,9 @@ TEST(AccessSettings, RefusedSettingsNameTheirKey) {
       {R"("timeout_seconds":601)", "timeout_seconds"},
       {R"("retries":-1)", "retries"},
       {R"("retries":"11")", "retries"},
+      {R"("retransmission":"exponential")", "retransmission"},
+      {R"("retransmission":1)", "retransmission"},
+      {R"("retransmission":"Adaptive")", "retransmission"},
   };
   for (const auto& row : rows) {
     const auto read = Read(row.members);
@@ -61,6 +64,12 @@ TEST(AccessSettings, TakenSettingsBecomeTheSessionTemplate) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(session.community), session.community_len), "elsewhere");
   EXPECT_EQ(session.timeout, 2500000);
   EXPECT_EQ(session.retries, 3);
+  EXPECT_TRUE(std::get<AccessSettings>(v2c).adaptive_retransmission);  // the default
+  for (const auto& [text, adaptive] : {std::pair{"fixed", false}, std::pair{"adaptive", true}}) {
+    const auto read = Read(std::string(R"("retransmission":")") + text + "\"");
+    ASSERT_TRUE(std::holds_alternative<AccessSettings>(read)) << text;
+    EXPECT_EQ(std::get<AccessSettings>(read).adaptive_retransmission, adaptive) << text;
+  }
 
   // Each protocol by its name, with a key as long as its hash.
   const struct {

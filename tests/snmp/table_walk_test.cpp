@@ -67,6 +67,12 @@ std::vector<Name> Names(const Walked& walked) {
   return names;
 }
 
+std::vector<long> Repetitions(const Walked& walked) {
+  std::vector<long> shapes;  // 0 for one binding
+  for (const auto& request : walked.requests) shapes.push_back(request.shape.is_bulk() ? request.shape.repetitions : 0);
+  return shapes;
+}
+
 TEST(TableWalk, HowAPassEnds) {
   using End = TableWalk::End;
   const auto fault_after_one = [](SnmpSession::Exchange answer) { return Of(Answer({Text(Column(1), "1")}), std::move(answer)); };
@@ -107,6 +113,12 @@ TEST(TableWalk, HowAPassEnds) {
        kOneBindingShape, End::kAgentFault, 2, "the request could not be sent"},
       {"stopped while waiting", [&] { return fault_after_one({SnmpSession::Outcome::kStopped, nullptr}); },
        kOneBindingShape, End::kStopped, 2, ""},
+      {"no table: the first binding outside the root", [] { return Of(Answer({Text(kBeyond, "0")})); },
+       kOneBindingShape, End::kAgentFault, 1, "the agent has no table at OID 1.3.6.1.4.1.61333.1.1.4.0"},
+      {"no table: endOfMibView at once", [] { return Of(Answer({Exception(kRoot, SNMP_ENDOFMIBVIEW)})); },
+       BulkShape(10), End::kAgentFault, 1, "the agent has no table at OID 1.3.6.1.4.1.61333.1.1.4.0"},
+      {"genErr in both shapes", [] { return Of(Answer({}, SNMP_ERR_GENERR), Answer({}, SNMP_ERR_GENERR)); },
+       BulkShape(10), End::kAgentFault, 2, "error status 5 (genErr)"},
   };
   for (const Row& row : rows) {
     const Walked walked = Walk(row.outcomes(), row.shape);
@@ -146,30 +158,75 @@ TEST(TableWalk, SilenceAsksForTheSamePositionAgain) {
   EXPECT_TRUE(walked.sink.fallbacks.empty());
 }
 
-// A failed bulk request is asked again, from the same position, one binding at a time, and the
-// rest of the pass stays in that shape: the round still comes.
-TEST(TableWalk, BulkShapeFallsBackOnceAndFinishesThePass) {
-  const struct {
-    const char* cause;
-    std::function<SnmpSession::Exchange()> failure;
-  } rows[] = {
-      {"tooBig", [] { return Answer({}, SNMP_ERR_TOOBIG); }},
-      {"genErr", [] { return Answer({}, SNMP_ERR_GENERR); }},
-      {"no answer", [] { return Silence(); }},
-  };
-  for (const auto& row : rows) {
-    const Walked walked = Walk(Of(Answer({Text(Column(1), "1"), Text(Column(2), "2")}), row.failure(),
-                                  Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
-                               BulkShape(10));
-    EXPECT_EQ(walked.end, TableWalk::End::kComplete) << row.cause;
-    ASSERT_EQ(walked.sink.fallbacks.size(), 1u) << row.cause;
-    EXPECT_THAT(walked.sink.fallbacks[0], HasSubstr(row.cause));
-    EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(2), Column(2), Column(3))) << row.cause;
-    std::vector<bool> bulk;
-    for (const auto& request : walked.requests) bulk.push_back(request.shape.is_bulk());
-    EXPECT_THAT(bulk, ElementsAre(true, true, false, false)) << row.cause;
-    EXPECT_THAT(walked.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f))) << row.cause;
-  }
+// genErr to a bulk request where one binding at the same position, asked right after, is answered
+// gives the bulk shape up with one fallback; so does silence to bulk requests twice, with one
+// binding answered after each and no bulk answer between. The rest of the pass asks for one
+// binding at a time, and the round still comes.
+TEST(TableWalk, BulkShapeIsGivenUpWhenOneBindingIsAnsweredWhereBulkFailed) {
+  const Walked gen_err = Walk(Of(Answer({Text(Column(1), "1"), Text(Column(2), "2")}), Answer({}, SNMP_ERR_GENERR),
+                                 Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
+                              BulkShape(10));
+  EXPECT_EQ(gen_err.end, TableWalk::End::kComplete);
+  ASSERT_EQ(gen_err.sink.fallbacks.size(), 1u);
+  EXPECT_THAT(gen_err.sink.fallbacks[0], HasSubstr("genErr"));
+  EXPECT_THAT(Names(gen_err), ElementsAre(kRoot, Column(2), Column(2), Column(3)));
+  EXPECT_THAT(Repetitions(gen_err), ElementsAre(10, 10, 0, 0));
+  EXPECT_THAT(gen_err.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f)));
+
+  const Walked silent = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Answer({Text(Column(2), "2")}), Silence(),
+                                Answer({Text(Column(3), "3")}), Answer({Text(kBeyond, "0")})),
+                             BulkShape(10));
+  EXPECT_EQ(silent.end, TableWalk::End::kComplete);
+  ASSERT_EQ(silent.sink.fallbacks.size(), 1u);
+  EXPECT_THAT(silent.sink.fallbacks[0], HasSubstr("no answer"));
+  EXPECT_THAT(Names(silent), ElementsAre(kRoot, Column(1), Column(1), Column(2), Column(2), Column(3)));
+  EXPECT_THAT(Repetitions(silent), ElementsAre(10, 10, 0, 10, 0, 0));
+  EXPECT_THAT(silent.sink.stored, ElementsAre(Pair(1u, 1.0f), Pair(2u, 2.0f), Pair(3u, 3.0f)));
+}
+
+// An agent that comes back between a silent bulk request and the one binding after it keeps the
+// bulk shape once its next bulk request is answered.
+TEST(TableWalk, BulkAnsweredAfterOneSilenceKeepsTheBulkShape) {
+  const Walked walked = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Answer({Text(Column(2), "2")}),
+                                Answer({Text(Column(3), "3")}), Silence(), Answer({Text(Column(4), "4")}),
+                                Answer({Text(kBeyond, "0")})),
+                             BulkShape(10));
+  EXPECT_EQ(walked.end, TableWalk::End::kComplete);
+  EXPECT_TRUE(walked.sink.fallbacks.empty());
+  EXPECT_THAT(Repetitions(walked), ElementsAre(10, 10, 0, 10, 10, 0, 10));
+}
+
+// Silence is not refusal: an agent silent in both shapes is away, and once back it is asked in the
+// bulk shape again, from the same position. An answer the library cannot decode is asked again in
+// the bulk shape without trying one binding.
+TEST(TableWalk, SilenceAndUndecodableAnswersKeepTheBulkShape) {
+  const Walked walked = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Silence(),
+                                SnmpSession::Exchange{SnmpSession::Outcome::kUndecodable, nullptr, "undecodable"},
+                                Answer({Text(Column(2), "2")}), Answer({Text(kBeyond, "0")})),
+                             BulkShape(10));
+  EXPECT_EQ(walked.end, TableWalk::End::kComplete);
+  EXPECT_TRUE(walked.sink.fallbacks.empty());
+  EXPECT_THAT(Names(walked), ElementsAre(kRoot, Column(1), Column(1), Column(1), Column(1), Column(2)));
+  EXPECT_THAT(Repetitions(walked), ElementsAre(10, 10, 0, 10, 10, 10));
+}
+
+// tooBig halves the repetitions at the same position, down to one; tooBig to one repetition gives
+// the bulk shape up.
+TEST(TableWalk, TooBigHalvesTheRepetitionsThenGivesTheBulkShapeUp) {
+  const auto too_big = [] { return Answer({}, SNMP_ERR_TOOBIG); };
+  const Walked halved = Walk(Of(too_big(), too_big(), Answer({Text(Column(1), "1")}), Answer({Text(kBeyond, "0")})),
+                             BulkShape(5));
+  EXPECT_EQ(halved.end, TableWalk::End::kComplete);
+  EXPECT_TRUE(halved.sink.fallbacks.empty());
+  EXPECT_THAT(Names(halved), ElementsAre(kRoot, kRoot, kRoot, Column(1)));
+  EXPECT_THAT(Repetitions(halved), ElementsAre(5, 2, 1, 1));
+
+  const Walked given_up = Walk(Of(too_big(), too_big(), Answer({Text(Column(1), "1")}), Answer({Text(kBeyond, "0")})),
+                               BulkShape(2));
+  EXPECT_EQ(given_up.end, TableWalk::End::kComplete);
+  ASSERT_EQ(given_up.sink.fallbacks.size(), 1u);
+  EXPECT_THAT(given_up.sink.fallbacks[0], HasSubstr("tooBig"));
+  EXPECT_THAT(Repetitions(given_up), ElementsAre(2, 1, 0, 0));
 }
 
 }  // namespace

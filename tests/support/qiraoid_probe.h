@@ -8,6 +8,7 @@ class QiraoidProbe : public SNMP_QIRAOID {
   ~QiraoidProbe() override { StopSampling(); }
 
   using SNMP_QIRAOID::b_mode_;
+  using SNMP_QIRAOID::bulk_again_at_;
   using SNMP_QIRAOID::data_ready_;
   using SNMP_QIRAOID::max_repetitions_;
   using SNMP_QIRAOID::ReadAccess;

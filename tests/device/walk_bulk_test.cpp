@@ -1,0 +1,147 @@
+// The bulk shape against a scripted agent: silence is not refusal, tooBig halves the repetitions,
+// an undecodable answer is told as such, and the rest after a refusal doubles until a complete
+// bulk pass.
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "test_device.h"
+#include "fake_agent.h"
+#include "qiraoid_probe.h"
+#include "standin_host.h"
+
+namespace {
+
+using Name = std::vector<uint32_t>;
+using ::testing::HasSubstr;
+
+const Name kRoot = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
+const Name kBeyond = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 1, 1};
+
+FakeScript Table() {
+  std::map<uint32_t, std::string> columns;
+  for (uint32_t k = 1; k <= 20; ++k) columns[k] = std::to_string(k);
+  return TableScript(kRoot, columns, FakeBinding::Text(kBeyond, "0"));
+}
+
+size_t LinesWith(const std::string& log, const std::string& word) {
+  size_t count = 0;
+  for (size_t start = 0, end; start < log.size(); start = end + 1) {
+    end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    if (log.substr(start, end - start).find(word) != std::string::npos) ++count;
+  }
+  return count;
+}
+
+class WalkBulkTest : public ::testing::Test {
+ protected:
+  // A device in the bulk shape (10 repetitions) aimed at the agent; silence costs 100 ms.
+  void Aim(const FakeAgent& agent) {
+    InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
+    device.session_.timeout = 100 * 1000;
+    device.session_.retries = 0;
+    device.max_repetitions_ = 10;
+  }
+  size_t Pass() {
+    const size_t before = standin::PublishedOf(device).size();
+    testing::internal::CaptureStdout();
+    device.do_sample();
+    log = testing::internal::GetCapturedStdout();
+    return standin::PublishedOf(device).size() - before;
+  }
+  static std::vector<long> Repetitions(const FakeAgent& agent) {
+    std::vector<long> shapes;  // 0 for one binding
+    for (const auto& request : agent.requests()) shapes.push_back(request.non_repeaters == 0 ? request.max_repetitions : 0);
+    return shapes;
+  }
+
+  QiraoidProbe device;
+  std::string log;
+};
+
+// An agent silent for a while, to a request and its retransmissions or to both shapes (as while it
+// restarts), keeps the bulk shape: the walk goes on in it once the agent answers again.
+TEST_F(WalkBulkTest, SilenceKeepsTheBulkShape) {
+  for (const int silences : {2, 5}) {
+    FakeAgent agent([table = Table(), silent = silences](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
+      if (request.names.at(0) != kRoot && silent-- > 0) return std::nullopt;
+      return table(request);
+    });
+    Aim(agent);
+    EXPECT_EQ(Pass(), 1u) << silences;
+    EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+    EXPECT_EQ(Repetitions(agent).back(), 10) << silences;
+    agent.ForgetRequests();
+    EXPECT_EQ(Pass(), 1u);
+    for (const long repetitions : Repetitions(agent)) EXPECT_EQ(repetitions, 10);
+  }
+}
+
+// tooBig halves the repetitions at the same position, and the pass goes on in the smaller shape.
+TEST_F(WalkBulkTest, TooBigHalvesTheRepetitions) {
+  FakeAgent agent([table = Table()](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
+    if (request.non_repeaters == 0 && request.max_repetitions > 3) return FakeAnswer{SNMP_ERR_TOOBIG, 0, {}};
+    return table(request);
+  });
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+  EXPECT_THAT(Repetitions(agent), ::testing::ElementsAre(10, 5, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2));
+  EXPECT_EQ(device.Column(20), 20.0f);
+}
+
+// An answer the library cannot decode (here an unknown PDU type) is told as such, not as silence,
+// and does not give the bulk shape up.
+TEST_F(WalkBulkTest, UndecodableAnswerIsToldAndKeepsTheBulkShape) {
+  FakeAgent agent([table = Table(), garbled = 3](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
+    std::optional<FakeAnswer> answer = table(request);
+    if (garbled-- > 0) answer->pdu_type = 0xAF;
+    return answer;
+  });
+  Aim(agent);
+  EXPECT_EQ(Pass(), 1u);
+  EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+  EXPECT_EQ(LinesWith(log, ": failing: an answer the library cannot decode"), 1u) << log;
+  EXPECT_EQ(LinesWith(log, "no answer"), 0u) << log;
+}
+
+// Each refusal in a row doubles the rest in the one-binding shape; a complete bulk pass ends the
+// row, and the next refusal rests a minute again.
+TEST_F(WalkBulkTest, RestAfterARefusalDoublesUntilACompleteBulkPass) {
+  std::atomic<bool> refuses{true};  // read on the agent's thread
+  FakeAgent agent([table = Table(), &refuses](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
+    if (refuses && request.non_repeaters == 0) return FakeAnswer{SNMP_ERR_GENERR, 0, {}};
+    return table(request);
+  });
+  Aim(agent);
+  const auto rest_over = [&] { device.bulk_again_at_ = std::chrono::steady_clock::now(); };
+  const struct {
+    bool refuses;
+    const char* line;  // the fallback line's rest, or nothing
+  } passes[] = {{true, "for 1 min 0 s: "}, {true, "for 2 min 0 s: "}, {true, "for 4 min 0 s: "},
+                {false, nullptr},          {true, "for 1 min 0 s: "}};
+  for (const auto& pass : passes) {
+    refuses = pass.refuses;
+    rest_over();
+    EXPECT_EQ(Pass(), 1u);
+    if (pass.line == nullptr) {
+      EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+    } else {
+      EXPECT_EQ(LinesWith(log, std::string("falls back from the bulk shape to one binding per request ") + pass.line),
+                1u)
+          << log;
+    }
+  }
+  agent.ForgetRequests();
+  EXPECT_EQ(Pass(), 1u);  // resting: one binding at a time
+  for (const long repetitions : Repetitions(agent)) EXPECT_EQ(repetitions, 0);
+}
+
+}  // namespace
