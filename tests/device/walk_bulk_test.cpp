@@ -11,10 +11,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "test_device.h"
 #include "fake_agent.h"
+#include "log_lines.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
+#include "test_device.h"
 
 namespace {
 
@@ -28,16 +29,6 @@ FakeScript Table() {
   std::map<uint32_t, std::string> columns;
   for (uint32_t k = 1; k <= 20; ++k) columns[k] = std::to_string(k);
   return TableScript(kRoot, columns, FakeBinding::Text(kBeyond, "0"));
-}
-
-size_t LinesWith(const std::string& log, const std::string& word) {
-  size_t count = 0;
-  for (size_t start = 0, end; start < log.size(); start = end + 1) {
-    end = log.find('\n', start);
-    if (end == std::string::npos) end = log.size();
-    if (log.substr(start, end - start).find(word) != std::string::npos) ++count;
-  }
-  return count;
 }
 
 class WalkBulkTest : public ::testing::Test {

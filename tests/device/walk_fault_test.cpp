@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_agent.h"
+#include "log_lines.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 #include "test_device.h"
@@ -209,16 +210,6 @@ TEST_F(WalkFaultTest, NextRequestStartsAfterTheLastBindingOfAnAnswer) {
   ASSERT_EQ(agent.request_count(), 2u);
   EXPECT_EQ(agent.requests()[1].names.at(0), Column(3));
   EXPECT_EQ(device.Column(3), 3.0f);
-}
-
-size_t LinesWith(const std::string& log, const std::string& word) {
-  size_t count = 0;
-  for (size_t start = 0, end; start < log.size(); start = end + 1) {
-    end = log.find('\n', start);
-    if (end == std::string::npos) end = log.size();
-    if (log.substr(start, end - start).find(word) != std::string::npos) ++count;
-  }
-  return count;
 }
 
 struct BulkFailure {
