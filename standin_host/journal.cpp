@@ -84,7 +84,7 @@ void AnnounceAlarm(ZRMVDevice& device, const AlarmTransition& transition) {
   if (HostListener* listener = CurrentListener()) listener->OnAlarm(device, transition);
 }
 
-void AnnounceSignal(ZRMVDevice& device, const AlarmTransition& state) {
+void AnnounceSignal(ZRMVDevice& device, const SignalReport& state) {
   if (HostListener* listener = CurrentListener()) listener->OnSignal(device, state);
 }
 

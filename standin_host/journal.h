@@ -17,7 +17,7 @@ void KeepHistory(const ZRMVDevice& device, uint32_t device_id, std::string recor
 // Returns true when the signal's state differs from the one last reported.
 bool ChangeSignalState(const ZRMVDevice& device, const std::string& signal_id, bool state);
 void AnnounceAlarm(ZRMVDevice& device, const AlarmTransition& transition);
-void AnnounceSignal(ZRMVDevice& device, const AlarmTransition& state);
+void AnnounceSignal(ZRMVDevice& device, const SignalReport& state);
 void ForgetDevice(const ZRMVDevice& device);
 
 }  // namespace standin

@@ -37,6 +37,15 @@ struct AlarmTransition {
   bool active;
 };
 
+// One report of a signal's state, as the device made it: valid during the call only, so that a
+// round's 312 reports copy nothing.
+struct SignalReport {
+  unsigned short signal_no;
+  const std::string& signal_id;
+  const std::string& signal_name;
+  bool active;
+};
+
 // Told what the host receives; runs on the thread of the device's round, outside the host's locks.
 class HostListener {
  public:
@@ -44,7 +53,7 @@ class HostListener {
   virtual void OnPublished(ZRMVDevice& /*device*/, const std::string& /*record*/) {}
   virtual void OnAlarm(ZRMVDevice& /*device*/, const AlarmTransition& /*transition*/) {}
   // Every report of a signal's state, changed or not (before OnAlarm for a change).
-  virtual void OnSignal(ZRMVDevice& /*device*/, const AlarmTransition& /*state*/) {}
+  virtual void OnSignal(ZRMVDevice& /*device*/, const SignalReport& /*state*/) {}
 };
 
 // Calls of one device (and the get_ttime calls, which name none), oldest first.

@@ -17,7 +17,7 @@ class ListenerPair : public standin::HostListener {
     first_.OnAlarm(device, transition);
     second_.OnAlarm(device, transition);
   }
-  void OnSignal(ZRMVDevice& device, const standin::AlarmTransition& state) override {
+  void OnSignal(ZRMVDevice& device, const standin::SignalReport& state) override {
     first_.OnSignal(device, state);
     second_.OnSignal(device, state);
   }

@@ -30,7 +30,7 @@ void MetricsStore::OnPublished(ZRMVDevice& device, const std::string& record) {
   ++entry->metrics.rounds;
 }
 
-void MetricsStore::OnSignal(ZRMVDevice& device, const standin::AlarmTransition& state) {
+void MetricsStore::OnSignal(ZRMVDevice& device, const standin::SignalReport& state) {
   Entry* entry = Find(device);
   if (entry == nullptr) return;
   std::lock_guard<std::mutex> guard(entry->mutex);

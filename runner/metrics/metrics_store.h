@@ -20,7 +20,7 @@ class MetricsStore : public standin::HostListener {
   explicit MetricsStore(const std::vector<uint32_t>& devices);
 
   void OnPublished(ZRMVDevice& device, const std::string& record) override;
-  void OnSignal(ZRMVDevice& device, const standin::AlarmTransition& state) override;
+  void OnSignal(ZRMVDevice& device, const standin::SignalReport& state) override;
 
   // The devices in the order given, without driver figures.
   std::vector<DeviceMetrics> Snapshot() const;
