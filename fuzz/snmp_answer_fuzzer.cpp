@@ -76,6 +76,8 @@ class HostileAgent : public WalkExchange, public WalkSink {
       return {SnmpSession::Outcome::kTimedOut, nullptr};
     }
     answer_ = answer.get();
+    // tooBig halves the repetitions and genErr is tried with one binding, both at the same position.
+    may_repeat_ = answer->errstat != SNMP_ERR_NOERROR;
     return {SnmpSession::Outcome::kAnswered, std::move(answer)};
   }
 
@@ -101,7 +103,7 @@ class HostileAgent : public WalkExchange, public WalkSink {
 
   std::deque<std::vector<uint8_t>> datagrams_;
   std::vector<oid> asked_;
-  bool may_repeat_ = false;  // after silence or a fallback
+  bool may_repeat_ = false;  // after silence, an error status or a fallback
   const netsnmp_pdu* answer_ = nullptr;  // owned by the walk while it is stored
 };
 

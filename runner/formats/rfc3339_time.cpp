@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
 
 #include "record_text.h"
 
@@ -20,6 +21,14 @@ std::string Offset(long seconds_east) {
   return text;
 }
 
+// mktime sets the C library's zone state again on every call, which the devices' threads would do
+// at once when their rounds end together; one lock of ours keeps those calls apart.
+std::time_t MakeTime(std::tm* local) {
+  static std::mutex zone_state;
+  std::lock_guard<std::mutex> guard(zone_state);
+  return std::mktime(local);
+}
+
 // The offset local time has at that local date and time (as mktime reads it, daylight saving
 // found by the zone's rules); UTC's for a time the zone cannot place.
 long OffsetAt(const ttime& time) {
@@ -31,7 +40,7 @@ long OffsetAt(const ttime& time) {
   local.tm_min = time.minute;
   local.tm_sec = time.second;
   local.tm_isdst = -1;
-  const std::time_t moment = std::mktime(&local);
+  const std::time_t moment = MakeTime(&local);
   std::tm again{};
   if (moment == static_cast<std::time_t>(-1) || localtime_r(&moment, &again) == nullptr) return 0;
   return again.tm_gmtoff;
