@@ -9,6 +9,7 @@
 
 #include "driver_figures.h"
 #include "fake_agent.h"
+#include "probe_pass.h"
 #include "qiraoid_probe.h"
 #include "test_device.h"
 
@@ -31,15 +32,12 @@ class Changes : public qiraoid::DriverWatcher {
 class DriverFiguresTest : public ::testing::Test {
  protected:
   void Aim(const FakeAgent& agent) {
-    InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
-    device.session_.timeout = 100 * 1000;
-    device.session_.retries = 1;
+    AimProbe(device, agent.address(), 1);
     device.WatchDriver(&changes);
   }
   void Pass() {
-    testing::internal::CaptureStdout();
-    device.do_sample();
-    testing::internal::GetCapturedStdout();
+    std::string log;
+    PassLogged(device, &log);
   }
 
   QiraoidProbe device;

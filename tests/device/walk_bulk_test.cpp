@@ -13,6 +13,7 @@
 
 #include "fake_agent.h"
 #include "log_lines.h"
+#include "probe_pass.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 #include "test_device.h"
@@ -35,18 +36,10 @@ class WalkBulkTest : public ::testing::Test {
  protected:
   // A device in the bulk shape (10 repetitions) aimed at the agent; silence costs 100 ms.
   void Aim(const FakeAgent& agent) {
-    InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
-    device.session_.timeout = 100 * 1000;
-    device.session_.retries = 0;
+    AimProbe(device, agent.address(), 0);
     device.max_repetitions_ = 10;
   }
-  size_t Pass() {
-    const size_t before = standin::PublishedOf(device).size();
-    testing::internal::CaptureStdout();
-    device.do_sample();
-    log = testing::internal::GetCapturedStdout();
-    return standin::PublishedOf(device).size() - before;
-  }
+  size_t Pass() { return PassLogged(device, &log); }
   static std::vector<long> Repetitions(const FakeAgent& agent) {
     std::vector<long> shapes;  // 0 for one binding
     for (const auto& request : agent.requests()) shapes.push_back(request.non_repeaters == 0 ? request.max_repetitions : 0);

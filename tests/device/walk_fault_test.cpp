@@ -12,6 +12,7 @@
 
 #include "fake_agent.h"
 #include "log_lines.h"
+#include "probe_pass.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 #include "test_device.h"
@@ -40,19 +41,9 @@ FakeScript FirstThen(std::optional<FakeAnswer> first, std::optional<FakeAnswer> 
 class WalkFaultTest : public ::testing::Test {
  protected:
   // A device aimed at the agent, with a short time-out so silence costs milliseconds.
-  void Aim(const FakeAgent& agent, int retries = 0) {
-    InitHostSide(device, 12, R"({"agent":")" + agent.address() + R"(","address":4})");
-    device.session_.timeout = 100 * 1000;
-    device.session_.retries = retries;
-  }
+  void Aim(const FakeAgent& agent, int retries = 0) { AimProbe(device, agent.address(), retries); }
   // Runs one pass and returns how many rounds it completed.
-  size_t Pass() {
-    const size_t before = standin::PublishedOf(device).size();
-    testing::internal::CaptureStdout();
-    device.do_sample();
-    log = testing::internal::GetCapturedStdout();
-    return standin::PublishedOf(device).size() - before;
-  }
+  size_t Pass() { return PassLogged(device, &log); }
 
   QiraoidProbe device;
   std::string log;
