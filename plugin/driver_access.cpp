@@ -1,8 +1,8 @@
-// The driver's figures for tools that run the plug-in outside the closed host (driver_figures.h).
+// The driver's figures for tools that run the plug-in outside the closed host (driver_entry_points.h).
 // The host's interface stays as it is: these are extra entry points it never looks up.
 #include <type_traits>
 
-#include "driver_figures.h"
+#include "driver_entry_points.h"
 #include "snmp_qiraoid.h"
 
 extern "C" __attribute__((visibility("default"))) bool qiraoid_driver_figures(

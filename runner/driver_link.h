@@ -1,11 +1,11 @@
-// The plug-in's own entry points for its driver figures (driver_figures.h), when it has them: a
+// The plug-in's own entry points for its driver figures (driver_entry_points.h), when it has them: a
 // plug-in without them runs as before, with no figures. Bound once, before any device starts;
 // then read from any thread.
 #pragma once
 
 #include <optional>
 
-#include "driver_figures.h"
+#include "driver_entry_points.h"
 #include "plugin_library.h"
 
 namespace qiraoid {

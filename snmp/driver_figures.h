@@ -1,13 +1,11 @@
-// What a device's driver counts of its own work, for tools that run the plug-in outside the closed
-// host: totals since the device was made, the last pass's share, and its agent's state. The
-// plug-in exports two functions for them, which the closed host never calls: one copies a device's
-// figures, the other sets a watcher told of each change of the agent's state that the device logs.
+// What a device's driver counts of its own work: totals since the device was made, the last
+// pass's share, and its agent's state; and the watcher told of each change of that state that the
+// device logs. The plug-in hands them to tools that run it outside the closed host
+// (driver_entry_points.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-class ZRMVDevice;
 
 namespace qiraoid {
 
@@ -45,12 +43,5 @@ class DriverWatcher {
   virtual ~DriverWatcher() = default;
   virtual void OnAgentChange(const AgentChange& change) = 0;
 };
-
-// The exported functions: false for a device that is not this plug-in's. A watcher stays set
-// until replaced; once a call with null returns, the old watcher is no longer called.
-using DriverFiguresFunction = bool (*)(const ZRMVDevice* device, DriverFigures* figures);
-using WatchDriverFunction = bool (*)(ZRMVDevice* device, DriverWatcher* watcher);
-inline constexpr char kDriverFiguresSymbol[] = "qiraoid_driver_figures";
-inline constexpr char kWatchDriverSymbol[] = "qiraoid_watch_driver";
 
 }  // namespace qiraoid
