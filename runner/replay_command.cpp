@@ -5,7 +5,7 @@
 #include "host_session.h"
 #include "line_output.h"
 #include "round_printer.h"
-#include "stop_signals.h"
+#include "termination_signals.h"
 
 namespace qiraoid {
 
@@ -42,7 +42,7 @@ int ReplayHistory(const Options& options) {
   LineOutput out(DivertStdoutToStderr());
   RoundProgress progress(DeviceIds(configs), std::nullopt, std::nullopt);
   RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText);
-  StopSignals signals([&progress](int signal) { progress.RequestStop(signal); });
+  TerminationSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);
 
   HostSession session(options.plugin, configs, printer);

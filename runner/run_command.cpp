@@ -12,7 +12,7 @@
 #include "metrics_run.h"
 #include "round_printer.h"
 #include "runner_error.h"
-#include "stop_signals.h"
+#include "termination_signals.h"
 
 namespace qiraoid {
 
@@ -112,7 +112,7 @@ int RunDevices(const Options& options) {
   AgentPrinter agents(out, progress);
   std::optional<MetricsRun> metrics;
   if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, printer);
-  StopSignals signals([&progress](int signal) { progress.RequestStop(signal); });
+  TerminationSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);  // a run may last for days
   standin::SetHistoryDirectory(options.history);
 

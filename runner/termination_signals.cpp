@@ -1,10 +1,11 @@
-#include "stop_signals.h"
+#include "termination_signals.h"
 
 #include <pthread.h>
 
 namespace qiraoid {
 
-StopSignals::StopSignals(std::function<void(int)> on_stop) : on_stop_(std::move(on_stop)) {
+TerminationSignals::TerminationSignals(std::function<void(int)> on_stop)
+    : on_stop_(std::move(on_stop)) {
   sigemptyset(&signals_);
   sigaddset(&signals_, SIGINT);
   sigaddset(&signals_, SIGTERM);
@@ -12,9 +13,9 @@ StopSignals::StopSignals(std::function<void(int)> on_stop) : on_stop_(std::move(
   thread_ = std::thread([this] { Listen(); });
 }
 
-StopSignals::~StopSignals() { Release(); }
+TerminationSignals::~TerminationSignals() { Release(); }
 
-void StopSignals::Release() {
+void TerminationSignals::Release() {
   if (released_.exchange(true)) return;
   // Wakes the listener; it sees released_ and ends without calling on_stop.
   pthread_kill(thread_.native_handle(), SIGTERM);
@@ -22,7 +23,7 @@ void StopSignals::Release() {
   pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
 }
 
-void StopSignals::Listen() {
+void TerminationSignals::Listen() {
   for (;;) {
     int signal = 0;
     if (sigwait(&signals_, &signal) != 0) continue;

@@ -11,12 +11,12 @@
 
 namespace qiraoid {
 
-class StopSignals {
+class TerminationSignals {
  public:
-  explicit StopSignals(std::function<void(int)> on_stop);
-  ~StopSignals();
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
+  explicit TerminationSignals(std::function<void(int)> on_stop);
+  ~TerminationSignals();
+  TerminationSignals(const TerminationSignals&) = delete;
+  TerminationSignals& operator=(const TerminationSignals&) = delete;
 
   // Stops listening and restores the signals' default action in this thread, so a second signal
   // while devices are being stopped ends the process at once.
