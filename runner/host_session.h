@@ -2,6 +2,9 @@
 // configured device created and started as the host does it (Init with no controller, then
 // InitSetting, one device after the other). Stopping follows the host's order: the devices are
 // deleted, the provider list released, the library unloaded; the listener is removed last.
+// Threads: construct and Stop on one thread (the runner's main thread); device() may be called
+// from others (the metrics server) while no Stop runs. The listener is called from the devices'
+// own threads in between.
 #pragma once
 
 #include <string>

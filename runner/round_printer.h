@@ -1,6 +1,8 @@
 // The host's listener: prints each round a device publishes and each alarm change it reports,
 // for as long as the progress still counts the device's rounds. With a driver link, a JSON round
 // carries the figures of the pass that made it.
+// Threads: OnPublished and OnAlarm come from each device's own round thread, several devices at
+// once; they share only the progress and the output, both of which take their own locks.
 #pragma once
 
 #include "driver_link.h"
