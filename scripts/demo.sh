@@ -10,32 +10,23 @@ scripts/install-deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)" --target snmp_qiraoid zrmhost >/dev/null
 
-state=$(mktemp -d /tmp/qiraoid-demo.XXXXXX)
-scenario_pid=""
-cleanup() {
-  [[ -n "$scenario_pid" ]] && kill "$scenario_pid" 2>/dev/null && wait "$scenario_pid" 2>/dev/null
-  cabinet/cabinet stop --dir "$state/cabinet" >/dev/null 2>&1 || true
-  rm -rf "$state"
-}
-trap cleanup EXIT
+source scripts/cabinet-env.sh
+cabinet_env demo
+cabinet_start --address 4
+echo "$cabinet_ready"
 
-ready=$(cabinet/cabinet start --dir "$state/cabinet" --address 4)
-echo "$ready"
-agent=$(grep -o 'udp:127\.0\.0\.1:[0-9]*' <<<"$ready")
-
-cat >"$state/config.json" <<JSON
+cat >"$work/config.json" <<JSON
 {"devices": [{"id": 12, "agent": "$agent", "address": 4, "appSetting": {"b_mode": "2"}}]}
 JSON
 
 # Raised after the first round, cleared after the second: rounds come 5 s after each walk.
-(sleep 2 && cabinet/cabinet scenario surge --dir "$state/cabinet" --interval 6 >/dev/null) &
-scenario_pid=$!
+(sleep 2 && cabinet/cabinet scenario surge --dir "$cab" --interval 6 >/dev/null) &
 
 # The plug-in's log lines (and the runner's own complaints) outlive the temporary folder.
 log=build/demo/plugin.log
 mkdir -p "$(dirname "$log")"
 status=0
 build/native/runner/zrmhost run --plugin build/native/plugin/snmp_qiraoid.so \
-  --config "$state/config.json" --rounds 4 --timeout 30 2>"$log" || status=$?
+  --config "$work/config.json" --rounds 4 --timeout 30 2>"$log" || status=$?
 echo "(the plug-in wrote $(wc -l <"$log") log lines to standard error: $log)"
 exit "$status"

@@ -11,27 +11,17 @@ scripts/install-deps.sh
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)" --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
 
-state=$(mktemp -d /tmp/qiraoid-shapes.XXXXXX)
-relay_pid=""
-cleanup() {
-  [[ -n "$relay_pid" ]] && kill "$relay_pid" 2>/dev/null && wait "$relay_pid" 2>/dev/null
-  cabinet/cabinet stop --dir "$state/cabinet" >/dev/null 2>&1 || true
-  rm -rf "$state"
-}
-trap cleanup EXIT
-
-agent=$(cabinet/cabinet start --dir "$state/cabinet" --address 4 | grep -o 'udp:127\.0\.0\.1:[0-9]*')
-build/native/tests/support/udp_relay --agent-port "${agent##*:}" --delay-ms "$delay_ms" >"$state/relay" &
-relay_pid=$!
-until [[ -s "$state/relay" ]]; do sleep 0.1; done
-relay=$(head -n 1 "$state/relay")
+source scripts/cabinet-env.sh
+cabinet_env shapes
+cabinet_start --address 4
+cabinet_relay --agent-port "${agent##*:}" --delay-ms "$delay_ms"
 
 echo "one round through a link delaying each datagram by ${delay_ms} ms each way:"
 for setting in '' ', "max_repetitions": 100'; do
   echo "{\"devices\": [{\"id\": 12, \"agent\": \"$relay\", \"address\": 4, \"appSetting\": {\"b_mode\": \"1\"$setting}}]}" \
-    >"$state/config.json"
+    >"$work/config.json"
   start=$(date +%s.%N)
-  build/native/runner/zrmhost run --plugin build/native/plugin/snmp_qiraoid.so --config "$state/config.json" \
+  build/native/runner/zrmhost run --plugin build/native/plugin/snmp_qiraoid.so --config "$work/config.json" \
     --rounds 1 --timeout 600 >/dev/null 2>&1
   awk -v what="${setting#, }" -v start="$start" -v end="$(date +%s.%N)" \
     'BEGIN { printf "  %-28s %6.2f s\n", what == "" ? "one binding per request" : what, end - start }'

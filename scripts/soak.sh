@@ -30,31 +30,21 @@ duplicate=0.01 delay_ms=2
 cmake --preset native >/dev/null
 cmake --build --preset native -j 2 --target snmp_qiraoid zrmhost udp_relay_tool >/dev/null
 
-work=$(mktemp -d /tmp/qiraoid-soak.XXXXXX)
-cab=$work/cabinet relay_pid="" runner_pid=""
-cleanup() {
-  [[ -z $runner_pid ]] || kill -TERM "$runner_pid" 2>/dev/null || true
-  [[ -z $relay_pid ]] || kill -TERM "$relay_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  cabinet/cabinet stop --dir "$cab" >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
+source scripts/cabinet-env.sh
+cabinet_env soak keep  # the events, records and logs stay for reading
 now() { echo "$EPOCHREALTIME"; }
 event() { echo "$(now) $*" >>"$work/events"; }  # the timeline soak_report.py reads
 
 # Device i (0-based) has id 100+i and walks cabinet address i % 256.
 addresses=()
 for ((i = 0; i < devices && i < 256; i++)); do addresses+=(--address "$i"); done
-agent=$(cabinet/cabinet start --dir "$cab" "${addresses[@]}" | grep -o 'udp:127\.0\.0\.1:[0-9]*')
+cabinet_start "${addresses[@]}"
 port=${agent##*:}
 cp "$cab/values" "$work/values.start"
 event up
 
-build/native/tests/support/udp_relay --agent-port "$port" --loss "$(awk -v p="$loss" 'BEGIN { print p / 100 }')" \
-  --duplicate "$duplicate" --delay-ms "$delay_ms" --seed 1 >"$work/relay" &
-relay_pid=$!
-until [[ -s $work/relay ]]; do sleep 0.1; done
-relay=$(head -n 1 "$work/relay")
+cabinet_relay --agent-port "$port" --loss "$(awk -v p="$loss" 'BEGIN { print p / 100 }')" \
+  --duplicate "$duplicate" --delay-ms "$delay_ms" --seed 1
 
 {
   echo '{"devices": ['
@@ -121,10 +111,8 @@ done
 sample end
 kill -TERM "$runner_pid"
 wait "$runner_pid" || echo "soak: zrmhost exited with $?" >&2
-runner_pid=""
 event stopped
 kill -TERM "$relay_pid" && wait "$relay_pid" || true
-relay_pid=""
 echo "soak: relay: $(tail -n 1 "$work/relay")"
 
 for file in "$work"/history/device-*.history; do
