@@ -2,7 +2,7 @@
 // for as long as the progress still counts the device's rounds. With a driver link, a JSON round
 // carries the figures of the pass that made it.
 // Threads: OnPublished and OnAlarm come from each device's own round thread, several devices at
-// once; they share only the progress and the output, both of which take their own locks.
+// once; what they share (the progress, the output, the driver link) is safe from any thread.
 #pragma once
 
 #include "driver_link.h"

@@ -1,6 +1,6 @@
 // Two host listeners told the same, first the one, then the other.
 // Threads: every call comes from a device's own round thread, several devices at once; the pair
-// holds no state of its own, so both listeners must take such calls themselves.
+// holds no state of its own, so each of the two must be safe to call that way.
 #pragma once
 
 #include "standin_host.h"
