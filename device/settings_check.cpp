@@ -44,6 +44,8 @@ void CheckAppSetting(const Json::Value& app, std::vector<std::string>& problems)
   }
 }
 
+std::string EntryPath(const std::string& name) { return "thresholdSetting[" + Quoted(name) + "]"; }
+
 void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& problems) {
   if (thresholds.isNull()) return;
   if (!thresholds.isObject()) {
@@ -52,7 +54,7 @@ void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& pr
   }
   for (const std::string& name : thresholds.getMemberNames()) {
     const Json::Value& entry = thresholds[name];
-    const std::string path = "thresholdSetting[" + Quoted(name) + "]";
+    const std::string path = EntryPath(name);
     if (!entry.isObject()) {
       problems.push_back(path + " is not an object, so the device skips it");
       continue;
@@ -60,6 +62,29 @@ void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& pr
     for (const std::string& key : kThresholdEntryKeys) {
       if (!ReadableAsText(entry[key])) problems.push_back(path + "." + key + " is not text or a number");
     }
+  }
+}
+
+std::string TypeName(const Json::Value& value) { return value.isObject() ? "an object" : "an array"; }
+
+void FindUnreadable(const Json::Value& parent, const std::string& key, const std::string& path,
+                    std::vector<std::string>& found) {
+  const Json::Value* value = parent.find(key.data(), key.data() + key.size());
+  if (value != nullptr && !ReadableAsText(*value)) {
+    found.push_back(path + "." + key + " holds " + TypeName(*value));
+  }
+}
+
+void FindUnreadableThresholds(const Json::Value& thresholds, std::vector<std::string>& found) {
+  if (thresholds.isArray() && !thresholds.empty()) {
+    found.push_back("thresholdSetting is an array, not an object of named entries");
+    return;
+  }
+  if (!thresholds.isObject()) return;
+  for (const std::string& name : thresholds.getMemberNames()) {
+    const Json::Value& entry = thresholds[name];
+    if (!entry.isObject()) continue;  // the device skips such entries
+    for (const std::string& key : kThresholdEntryKeys) FindUnreadable(entry, key, EntryPath(name), found);
   }
 }
 
@@ -87,6 +112,17 @@ std::vector<std::string> DeviceSettingProblems(const Json::Value& device) {
   if (app.isObject()) CheckAppSetting(app, problems);
   if (SelectsThresholdMode(app)) CheckThresholds(device["thresholdSetting"], problems);
   return problems;
+}
+
+std::vector<std::string> UnreadableSettings(const Json::Value& device) {
+  std::vector<std::string> found;
+  if (!device.isObject()) return found;
+  const Json::Value& app = device["appSetting"];
+  if (app.isObject()) {
+    for (const std::string& key : AppSettingKeys()) FindUnreadable(app, key, "appSetting", found);
+  }
+  if (SelectsThresholdMode(app)) FindUnreadableThresholds(device["thresholdSetting"], found);
+  return found;
 }
 
 }  // namespace qiraoid

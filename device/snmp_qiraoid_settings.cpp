@@ -4,8 +4,8 @@
 #include <variant>
 
 #include "app_setting.h"
-#include "known_settings.h"
 #include "log_line.h"
+#include "setting_rules.h"
 #include "settings_check.h"
 #include "snmp_qiraoid.h"
 
@@ -13,15 +13,12 @@ using qiraoid::AccessRefusal;
 using qiraoid::AccessSettings;
 using qiraoid::ApplyAccess;
 using qiraoid::HasAccessKeys;
-using qiraoid::kFewestRepetitions;
-using qiraoid::kMostRepetitions;
-using qiraoid::NeedsOf;
+using qiraoid::kMaxRepetitionsRule;
 using qiraoid::ReadAccessSettings;
 using qiraoid::SettingText;
 using qiraoid::UnknownAppSettingKeys;
 using qiraoid::UnknownKey;
 using qiraoid::UnknownKeyText;
-using qiraoid::WholeNumberSetting;
 
 // The host may carry keys of its own in appSetting, so an unknown key is named, not refused.
 void SNMP_QIRAOID::NameUnknownKeys(const Json::Value& app) {
@@ -31,12 +28,12 @@ void SNMP_QIRAOID::NameUnknownKeys(const Json::Value& app) {
 }
 
 void SNMP_QIRAOID::ReadRequestShape(const Json::Value& app) {
-  if (!app.isMember("max_repetitions")) return;
-  const Json::Value& value = app["max_repetitions"];
-  const std::optional<long> repetitions = WholeNumberSetting(value, kFewestRepetitions, kMostRepetitions);
+  if (!app.isMember(kMaxRepetitionsRule.key)) return;
+  const Json::Value& value = app[kMaxRepetitionsRule.key];
+  const std::optional<long> repetitions = kMaxRepetitionsRule.read(value);
   if (!repetitions) {
     LogLine("device ", data_id_, ": max_repetitions ", SettingText(value), " refused (",
-            NeedsOf("max_repetitions"), "); asking for one binding per request");
+            kMaxRepetitionsRule.needs, "); asking for one binding per request");
   }
   max_repetitions_.store(repetitions.value_or(0));
 }

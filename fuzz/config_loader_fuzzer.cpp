@@ -8,7 +8,6 @@
 #include "net_snmp_library.h"
 #include "run_config.h"
 #include "runner_error.h"
-#include "setting_types.h"
 #include "settings_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 
 #include "descriptor_limit.h"
 #include "runner_error.h"
-#include "setting_types.h"
+#include "settings_check.h"
 
 class ZRMController;
 

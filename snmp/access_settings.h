@@ -1,6 +1,7 @@
 // How a device reaches its agent: SNMP version, community or SNMPv3 user, time-out, retries and
 // the retransmission rule,
-// read from the device's appSetting keys and turned into a Net-SNMP session template.
+// read from the device's appSetting keys by their rules (setting_rules.h) and turned into a Net-SNMP
+// session template.
 // Passphrases are kept only as the keys derived from them; no text here ever holds a secret
 // except the community, which is never logged.
 #pragma once
@@ -37,11 +38,6 @@ struct AccessRefusal {
   std::string key;
   std::string reason;
 };
-
-// Whether the name is one that security_level, auth_protocol or priv_protocol takes.
-bool NamesSecurityLevel(const std::string& name);
-bool NamesAuthProtocol(const std::string& name);
-bool NamesPrivProtocol(const std::string& name);
 
 // Whether appSetting holds any of the access keys.
 bool HasAccessKeys(const Json::Value& app);

@@ -1,5 +1,6 @@
 // The one list of known settings: the nearest known key for a slip, the unknown-key lines a device
-// logs (only when there is an unknown key), and the problems a check finds without polling.
+// logs (only when there is an unknown key), the problems a check finds without polling, and one
+// verdict per value from the table, the device and the check.
 #include <string>
 #include <vector>
 
@@ -83,6 +84,62 @@ TEST(UnknownAppSettingKeys, KnownKeysOnlyLogAsBefore) {
 std::vector<std::string> Problems(const std::string& device) {
   EnsureNetSnmpReady();
   return DeviceSettingProblems(ParseJson(device));
+}
+
+// Each key's values, each set among other members that the key's reading needs, so that the value
+// alone decides: the table of known keys, the device reading its settings and the check must give
+// one verdict, and a refusal must say what the table says the key needs.
+TEST(SettingRules, TheTableTheDeviceAndTheCheckGiveOneVerdict) {
+  const std::string v3 = R"("snmp_version":"3","security_name":"alice",)";
+  const std::string auth = v3 + R"("security_level":"authNoPriv",)";
+  const std::string priv = v3 + R"("security_level":"authPriv","auth_protocol":"SHA","auth_passphrase":"auth-pass",)";
+  const struct {
+    const char* key;
+    std::string others;
+    std::vector<std::string> taken, refused;  // values as JSON text
+  } rows[] = {
+      {"max_repetitions", "", {"1", "100", R"("50")"}, {"0", "101", R"("ten")", R"("+5")", "5.5", "{}"}},
+      {"retransmission", "", {R"("fixed")", R"("adaptive")"}, {R"("Adaptive")", "1", "[]", "null"}},
+      {"community", "", {R"("public")", "5"}, {R"("")", R"("a\u0000b")", "1.5", "true", "{}"}},
+      {"snmp_version", R"("security_name":"alice",)", {R"("2c")", R"("3")", "3"}, {R"("1")", R"("v3")", "2", "null"}},
+      {"security_name", R"("snmp_version":"3",)", {R"("alice")", "7", '"' + std::string(32, 'u') + '"'},
+       {R"("")", '"' + std::string(33, 'u') + '"', "[]"}},
+      {"security_level", priv + R"("priv_protocol":"AES","priv_passphrase":"priv-pass",)",
+       {R"("noAuthNoPriv")", R"("authNoPriv")", R"("authPriv")"}, {R"("AuthPriv")", "2", "{}"}},
+      {"auth_protocol", auth + R"("auth_passphrase":"auth-pass",)", {R"("MD5")", R"("SHA")", R"("SHA-512")"},
+       {R"("sha")", R"("SHA-1")", "1"}},
+      {"auth_passphrase", auth + R"("auth_protocol":"SHA",)", {R"("12345678")", "12345678"},
+       {R"("1234567")", "1234567", "{}"}},
+      {"priv_protocol", priv + R"("priv_passphrase":"priv-pass",)", {R"("DES")", R"("AES-256")"},
+       {R"("AES128")", R"("aes")"}},
+      {"priv_passphrase", priv + R"("priv_protocol":"AES",)", {R"("priv-pass")"}, {R"("short")", "[]"}},
+      {"context_name", v3, {R"("")", R"("ctx")", "0"}, {"false", "[]"}},
+      {"timeout_seconds", "", {"0.001", "600", R"("2.5")", "10"}, {"0.0009", "600.5", R"("5s")", R"("-1")", "-1",
+                                                                    R"(".5")", "true"}},
+      {"retries", "", {"0", "10", R"("3")"}, {"-1", "11", R"("+1")", "1.5", R"("")"}},
+  };
+  EnsureNetSnmpReady();
+  for (const auto& row : rows) {
+    const KnownSetting* setting = FindAppSetting(row.key);
+    ASSERT_NE(setting, nullptr) << row.key;
+    const std::string refusal = std::string("appSetting.") + row.key + " refused: needs " + setting->needs;
+    for (const bool taken : {true, false}) {
+      for (const std::string& value : taken ? row.taken : row.refused) {
+        const std::string app = "{" + row.others + "\"" + row.key + "\":" + value + "}";
+        SCOPED_TRACE(app);
+        EXPECT_EQ(setting->usable(ParseJson(value)), taken);
+        const std::string log = InitSettingLog(R"({"appSetting":)" + app + "}");
+        EXPECT_EQ(log.find(std::string(" refused (") + setting->needs + ")") != std::string::npos, !taken) << log;
+        EXPECT_EQ(log.find(std::string(row.key) + " ") != std::string::npos, !taken) << log;
+        const std::vector<std::string> problems = Problems(R"({"appSetting":)" + app + "}");
+        if (taken) {
+          EXPECT_THAT(problems, IsEmpty());
+        } else {
+          EXPECT_THAT(problems, ElementsAre(refusal));
+        }
+      }
+    }
+  }
 }
 
 TEST(DeviceSettingProblems, EveryProblemNamedWithoutItsValue) {

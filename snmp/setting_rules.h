@@ -1,0 +1,68 @@
+// The appSetting keys the SNMP core reads (the request shape and the access to the agent), each
+// defined once: its key, what a usable value is in an operator's words, and its reading, which
+// yields the value the core uses or nothing for a value it refuses. A value is usable exactly when
+// its reading yields one; the access reader, the device and the checks all read through these rows.
+// Read-only tables; safe from any thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+
+namespace qiraoid {
+
+template <typename T>
+struct SettingRule {
+  const char* key;
+  const char* needs;                                   // what a usable value is
+  std::optional<T> (*read)(const Json::Value& value);  // the value taken, or nothing when refused
+};
+
+// An SNMPv3 protocol by the name a setting gives it.
+struct SnmpProtocol {
+  const char* name;
+  const oid* id;
+  size_t length;
+};
+
+extern const SettingRule<long> kMaxRepetitionsRule;
+extern const SettingRule<bool> kRetransmissionRule;  // true: adaptive
+extern const SettingRule<std::string> kCommunityRule;
+extern const SettingRule<long> kSnmpVersionRule;  // SNMP_VERSION_2c or SNMP_VERSION_3
+extern const SettingRule<std::string> kSecurityNameRule;
+extern const SettingRule<int> kSecurityLevelRule;  // SNMP_SEC_LEVEL_*
+extern const SettingRule<const SnmpProtocol*> kAuthProtocolRule;
+extern const SettingRule<std::string> kAuthPassphraseRule;
+extern const SettingRule<const SnmpProtocol*> kPrivProtocolRule;
+extern const SettingRule<std::string> kPrivPassphraseRule;
+extern const SettingRule<std::string> kContextNameRule;
+extern const SettingRule<long> kTimeoutRule;  // in microseconds
+extern const SettingRule<long> kRetriesRule;
+
+// A key's rule with its kind of value put aside, for tables of keys.
+struct KnownSetting {
+  const char* key;
+  const char* needs;                         // what a usable value is, in an operator's words
+  bool (*usable)(const Json::Value& value);  // whether the key's reading takes the value as it is
+  bool is_access;                            // says how the device reaches its agent
+};
+
+// A row whose usable() is its rule's reading.
+template <typename T, const SettingRule<T>& Rule>
+bool ReadsValue(const Json::Value& value) {
+  return Rule.read(value).has_value();
+}
+template <typename T, const SettingRule<T>& Rule>
+KnownSetting RowOf(bool is_access) {
+  return {Rule.key, Rule.needs, ReadsValue<T, Rule>, is_access};
+}
+
+// The core's keys: max_repetitions, then the access keys (retransmission first, the others in the
+// order of the README's table of access keys).
+const std::vector<KnownSetting>& CoreSettings();
+
+}  // namespace qiraoid
