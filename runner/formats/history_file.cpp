@@ -11,6 +11,10 @@
 
 namespace qiraoid {
 
+std::string HistoryFileName(uint32_t device_id) {
+  return "device-" + std::to_string(device_id) + ".history";
+}
+
 HistoryFile HistoryFile::Open(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
