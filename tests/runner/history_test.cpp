@@ -1,7 +1,9 @@
 // What a run stores (--history), and reading it back: dump as text or CSV, and replay through the
 // plug-in's LoadFromCache, whole records only.
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "event_log.h"
+#include "log_lines.h"
 #include "scratch_dir.h"
 #include "subprocess.h"
 
@@ -44,6 +47,20 @@ class HistoryTest : public ::testing::Test {
   ProcessResult Replay() const {
     return RunProcess({kRunner, "replay", "--plugin", kPlugin, "--config", config_, "--history",
                        history_, "--json"});
+  }
+
+  ProcessResult RunAgain(std::optional<std::uint64_t> file_size_limit = std::nullopt) const {
+    return Subprocess({kRunner, "run", "--plugin", kPlugin, "--config", config_, "--rounds", "2",
+                       "--history", history_},
+                      file_size_limit)
+        .Wait();
+  }
+
+  std::string Contents(int device) const {
+    std::ifstream file(HistoryOf(device), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
   }
 
   void TearTail(int device, std::size_t bytes) const {
@@ -129,6 +146,66 @@ TEST_F(HistoryTest, TornTailIsReportedAndTheWholeRecordsStillUsed) {
   EXPECT_EQ(replay.exit_code, 0);
   EXPECT_EQ(RoundsOf(ParseJsonLines(replay.out), 12).size(), 2u);
   EXPECT_NE(replay.err.find(torn), std::string::npos) << replay.err;
+}
+
+// A run killed while storing a record leaves part of it behind: the next run cuts it before its
+// first append, so its records follow the earlier ones whole.
+TEST_F(HistoryTest, NextRunCutsATornTailAndAppendsWholeRecordsAfterIt) {
+  const std::string first = Contents(12).substr(0, kRecordBytes);
+  std::ofstream(HistoryOf(12), std::ios::binary | std::ios::app) << first.substr(0, 2000);
+
+  const ProcessResult run = RunAgain();
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(LinesWith(run.err, "device-12.history: cut 2000 bytes after its last whole record"), 1u)
+      << run.err;
+  EXPECT_EQ(run.err.find("device-13.history: cut"), std::string::npos) << run.err;
+  EXPECT_EQ(std::filesystem::file_size(HistoryOf(12)), 4 * kRecordBytes);
+
+  const ProcessResult dump = RunProcess({kRunner, "dump", HistoryOf(12)});
+  EXPECT_EQ(dump.exit_code, 0) << dump.err;
+  EXPECT_EQ(dump.err, "");
+  const std::vector<std::string> lines = Lines(dump.out);
+  ASSERT_EQ(lines.size(), 4u);
+  for (std::size_t index = 0; index < lines.size(); ++index) {
+    const std::string round = " c1=" + std::to_string(index % 2 + 1) + " ";
+    EXPECT_NE(lines[index].find(round), std::string::npos) << lines[index].substr(0, 80);
+  }
+}
+
+// Whole records without dates are some other file: the run neither cuts nor appends to it.
+TEST_F(HistoryTest, RunRefusesAFileThatIsNotAHistoryAndLeavesItAsItIs) {
+  const std::string other = std::string(kRecordBytes, 'x') + "tail";
+  std::ofstream(HistoryOf(13), std::ios::binary | std::ios::trunc) << other;
+  const std::string before12 = Contents(12);
+
+  const ProcessResult run = RunAgain();
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(LinesWith(run.err, "device-13.history is not a history file: record 1 (at byte 0)"), 1u)
+      << run.err;
+  EXPECT_EQ(Contents(13), other);
+  EXPECT_EQ(Contents(12), before12);
+}
+
+// The file size limit lets the third record's write land only in part: it is cut back, told once
+// with the file and the cause, and the rounds after it fail the same way without another line.
+TEST_F(HistoryTest, WriteCutShortLeavesWholeRecordsAndOneLine) {
+  const std::string before = Contents(12);
+  config_ = dir_.Write("config.json", ConfigText({DeviceText(12, "fake:1", 4, 2)}));
+  const ProcessResult run = Subprocess({kRunner, "run", "--plugin", kPlugin, "--config", config_,
+                                        "--rounds", "5", "--history", history_},
+                                       2 * kRecordBytes + 2000)
+                                .Wait();
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  const std::string told =
+      "zrmhost: device 12: cannot store a record in " + HistoryOf(12) + ": File too large; ";
+  EXPECT_EQ(LinesWith(run.err, told), 1u) << run.err;
+  EXPECT_EQ(LinesWith(run.err, "device 12: "), 1u) << run.err;
+  EXPECT_EQ(Contents(12), before);
+
+  const ProcessResult dump = RunProcess({kRunner, "dump", HistoryOf(12)});
+  EXPECT_EQ(dump.exit_code, 0);
+  EXPECT_EQ(dump.err, "");
+  EXPECT_EQ(Lines(dump.out).size(), 2u);
 }
 
 }  // namespace
