@@ -9,11 +9,7 @@ namespace qiraoid {
 HistoryStore::HistoryStore(std::string directory, const std::vector<DeviceConfig>& configs)
     : directory_(std::move(directory)) {
   for (const auto& config : configs) {
-    const std::string path = PathOf(config.id);
-    const uint64_t cut = CutTornTail(path);
-    if (cut == 0) continue;
-    Diagnose(path + ": cut " + std::to_string(cut) +
-             " bytes after its last whole record, left by a run that was stopped while storing one");
+    if (const std::optional<std::string> cut = CutTornTail(PathOf(config.id))) Diagnose(*cut);
   }
   standin::SetHistoryKeeper(this);
 }

@@ -49,16 +49,14 @@ std::optional<std::string> CutToWholeRecords(int fd) {
 
 }  // namespace
 
-uint64_t CutTornTail(const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) return 0;
+std::optional<std::string> CutTornTail(const std::string& path) {
+  if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) return std::nullopt;
   const HistoryFile file = HistoryFile::Open(path);
-  const uint64_t torn = file.torn_bytes();
-  if (torn == 0) return 0;
-  const uint64_t whole = file.whole_bytes();
-  if (::truncate(path.c_str(), static_cast<off_t>(whole)) != 0) {
+  if (file.torn_bytes() == 0) return std::nullopt;
+  if (::truncate(path.c_str(), static_cast<off_t>(file.whole_bytes())) != 0) {
     throw RunnerError("cannot cut the torn tail of history file " + path + ": " + Cause(errno));
   }
-  return torn;
+  return path + ": " + file.TornTail() + "; cut before storing more";
 }
 
 std::optional<std::string> AppendRecord(const std::string& path, const std::string& record) {

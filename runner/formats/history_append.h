@@ -3,16 +3,15 @@
 // is cut back. One process appends to a file at a time; callers serialise appends to one file.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace qiraoid {
 
-// Cuts the bytes after the last whole record of the file at path and gives how many were cut
-// (0 when the file is whole or absent). Throws RunnerError, leaving the file as it is, when it is
-// not a history file or cannot be read or cut.
-uint64_t CutTornTail(const std::string& path);
+// Cuts the bytes after the last whole record of the file at path and gives a line that says so,
+// naming the file and the bytes cut (nothing when the file is whole or absent). Throws
+// RunnerError, leaving the file as it is, when it is not a history file or cannot be read or cut.
+std::optional<std::string> CutTornTail(const std::string& path);
 
 // Appends one record (creating the file) in one write. Gives nothing when it is stored, or the
 // cause when it is not, after cutting the file back to its last whole record.

@@ -27,7 +27,9 @@ class HistoryFile {
   uint64_t whole_bytes() const { return record_count_ * kRecordBytes; }
   uint64_t torn_bytes() const { return torn_bytes_; }
   const std::string& path() const { return name_; }
-  // "FILE: N bytes after record R are not a whole record; ignored", for a file with a torn tail.
+  // "N bytes after record R are not a whole record (records are 5599 bytes)", for a torn tail.
+  std::string TornTail() const;
+  // "FILE: <torn tail>; ignored".
   std::string TornTailMessage() const;
 
  private:
