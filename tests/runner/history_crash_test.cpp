@@ -71,12 +71,13 @@ class HistoryCrashTest : public ::testing::Test {
  protected:
   std::string Path() const { return history_ + "/device-12.history"; }
 
-  // Starts a run, waits for the chosen number of round lines (without end if the device stops)
-  // and a little longer, and kills it; gives the rounds it reported as stored.
+  // Starts a run, waits for the chosen number of round lines (20 s at most, a bound for a broken
+  // runner) and a little longer, and kills it; gives the rounds it reported as stored.
   int RunAndKill(int address, int lines, std::chrono::microseconds extra) {
     const std::string config =
         dir_.Write("config.json", ConfigText({DeviceText(12, "fake:1", address, 1)}));
-    Subprocess run({kRunner, "run", "--plugin", kPlugin, "--config", config, "--history", history_});
+    Subprocess run(
+        {kRunner, "run", "--plugin", kPlugin, "--config", config, "--history", history_});
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (RoundsPrinted(run.OutputSoFar()) < lines &&
            std::chrono::steady_clock::now() < limit) {
@@ -96,7 +97,8 @@ class HistoryCrashTest : public ::testing::Test {
     const std::uintmax_t size = std::filesystem::file_size(Path(), error);
     if (error || size < kRecordBytes) return false;
     const std::uintmax_t whole = size - size % kRecordBytes;
-    const std::uintmax_t part = std::uniform_int_distribution<std::uintmax_t>(1, kRecordBytes - 1)(random);
+    const std::uintmax_t part =
+        std::uniform_int_distribution<std::uintmax_t>(1, kRecordBytes - 1)(random);
     if (random() % 2 == 0) {
       std::ifstream in(Path(), std::ios::binary);
       std::string record(kRecordBytes, '\0');

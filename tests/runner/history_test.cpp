@@ -156,9 +156,10 @@ TEST_F(HistoryTest, NextRunCutsATornTailAndAppendsWholeRecordsAfterIt) {
 
   const ProcessResult run = RunAgain();
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(LinesWith(run.err, "device-12.history: 2000 bytes after record 2 are not a whole record (records are 5599 "
-                "bytes); cut before storing more"), 1u)
-      << run.err;
+  const std::string cut =
+      "device-12.history: 2000 bytes after record 2 are not a whole record (records are 5599 "
+      "bytes); cut before storing more";
+  EXPECT_EQ(LinesWith(run.err, cut), 1u) << run.err;
   EXPECT_EQ(run.err.find("device-13.history: "), std::string::npos) << run.err;
   EXPECT_EQ(std::filesystem::file_size(HistoryOf(12)), 4 * kRecordBytes);
 

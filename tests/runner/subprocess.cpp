@@ -50,7 +50,8 @@ Subprocess::Subprocess(const std::vector<std::string>& argv,
     ::dup2(out, 1);
     ::dup2(err, 2);
     if (file_size_limit) {
-      const struct rlimit limit {static_cast<rlim_t>(*file_size_limit), static_cast<rlim_t>(*file_size_limit)};
+      const auto bytes = static_cast<rlim_t>(*file_size_limit);
+      const struct rlimit limit {bytes, bytes};
       ::setrlimit(RLIMIT_FSIZE, &limit);
       ::signal(SIGXFSZ, SIG_IGN);
     }
