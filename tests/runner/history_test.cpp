@@ -1,12 +1,19 @@
 // What a run stores (--history), and reading it back: dump as text or CSV, and replay through the
 // plug-in's LoadFromCache, whole records only.
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <stdio.h>
 
 #include <gtest/gtest.h>
 
@@ -208,6 +215,49 @@ TEST_F(HistoryTest, WriteCutShortLeavesWholeRecordsAndOneLine) {
   EXPECT_EQ(dump.exit_code, 0);
   EXPECT_EQ(dump.err, "");
   EXPECT_EQ(Lines(dump.out).size(), 2u);
+}
+
+// Swapped for a directory while the run goes on, the file takes no records: told once, and once
+// more when it is back and takes them again. Waits for lines a while at most, for a broken runner.
+TEST_F(HistoryTest, StoringAgainIsToldOnceTheFileIsBack) {
+  config_ = dir_.Write("config.json", ConfigText({DeviceText(12, "fake:1", 4, 2)}));
+  Subprocess run({kRunner, "run", "--plugin", kPlugin, "--config", config_, "--history", history_});
+  const std::string failing =
+      "zrmhost: device 12: cannot store a record in " + HistoryOf(12) + ": Is a directory; ";
+  const std::string again =
+      "zrmhost: device 12: storing its records in " + HistoryOf(12) + " again";
+  const auto await = [](const std::function<std::string()>& text, const std::string& line) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (LinesWith(text(), line) == 0 && std::chrono::steady_clock::now() < limit) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
+  const auto told = [&](const std::string& line) {
+    await([&run] { return run.ErrorSoFar(); }, line);
+  };
+  const std::string aside = dir_.path() + "/aside";
+  std::filesystem::create_directory(aside);
+  const auto swap = [&] {
+    ASSERT_EQ(
+        ::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, HistoryOf(12).c_str(), RENAME_EXCHANGE), 0);
+  };
+  // Round 2 printed: the run has opened its history and stored round 1.
+  await([&run] { return run.OutputSoFar(); }, "device 12 round 2 ");
+  swap();
+  told(failing);
+  swap();
+  told(again);
+  run.Signal(SIGTERM);
+  const ProcessResult result = run.Wait();
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(LinesWith(result.err, failing), 1u) << result.err;
+  EXPECT_EQ(LinesWith(result.err, again), 1u) << result.err;
+  EXPECT_EQ(LinesWith(result.err, "device 12: "), 2u) << result.err;
+
+  const ProcessResult dump = RunProcess({kRunner, "dump", HistoryOf(12)});
+  EXPECT_EQ(dump.exit_code, 0);
+  EXPECT_EQ(dump.err, "");
+  EXPECT_GT(Lines(dump.out).size(), 2u);
 }
 
 }  // namespace
