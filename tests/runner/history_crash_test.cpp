@@ -23,7 +23,7 @@ namespace {
 const std::string kRunner = ZRMHOST_PATH;
 const std::string kPlugin = FAKE_PLUGIN_PATH;
 constexpr std::uintmax_t kRecordBytes = 5599;
-constexpr int kRuns = 30;
+constexpr int kRuns = 20;
 
 // A record as dump shows it: the run that stored it (told by the device's address, c2 = address
 // + 1) and its round (c1).
