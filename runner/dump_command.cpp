@@ -16,9 +16,8 @@ int DumpHistory(const Options& options) {
     const DecodedRecord decoded = DecodeRecord(record);
     out.Write(options.csv ? CsvRow(decoded) : DumpLine(index, decoded));
   }
-  if (file.torn_bytes() == 0) return 0;
-  Diagnose(file.TornTailMessage());
-  return 1;
+  if (file.torn_bytes() != 0) Diagnose(file.TornTailMessage());
+  return 0;
 }
 
 }  // namespace qiraoid

@@ -7,6 +7,7 @@
 
 #include "agent_printer.h"
 #include "commands.h"
+#include "history_store.h"
 #include "host_session.h"
 #include "line_output.h"
 #include "metrics_run.h"
@@ -102,7 +103,11 @@ class RunWatch {
 
 int RunDevices(const Options& options) {
   const std::vector<DeviceConfig> configs = LoadRunConfig(options.config, AgentUse::kRequired);
-  if (!options.history.empty()) MakeDirectories(options.history);
+  std::optional<HistoryStore> history;
+  if (!options.history.empty()) {
+    MakeDirectories(options.history);
+    history.emplace(options.history, configs);
+  }
   const RunWatch watch(configs, options);
 
   LineOutput out(DivertStdoutToStderr());
@@ -114,7 +119,6 @@ int RunDevices(const Options& options) {
   if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, printer);
   TerminationSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);  // a run may last for days
-  standin::SetHistoryDirectory(options.history);
 
   HostSession session(options.plugin, configs, metrics ? metrics->listener() : printer, &driver,
                       options.json ? &agents : nullptr);

@@ -1,6 +1,5 @@
 #include "journal.h"
 
-#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -18,7 +17,7 @@ struct Memory {
   std::vector<HostCall> calls;
   std::map<const ZRMVDevice*, DeviceMemory> devices;
   HostListener* listener = nullptr;
-  std::string history_directory;
+  HistoryKeeper* history_keeper = nullptr;
   bool kept = true;
 };
 
@@ -30,16 +29,6 @@ Memory& memory() {
 HostListener* CurrentListener() {
   std::lock_guard<std::mutex> guard(memory().mutex);
   return memory().listener;
-}
-
-void AppendToFile(const std::string& path, const std::string& record) {
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  if (file == nullptr) {
-    std::perror(path.c_str());
-    return;
-  }
-  if (std::fwrite(record.data(), 1, record.size(), file) != record.size()) std::perror(path.c_str());
-  std::fclose(file);
 }
 
 }  // namespace
@@ -63,13 +52,13 @@ void KeepPublished(ZRMVDevice& device, std::string record) {
 }
 
 void KeepHistory(const ZRMVDevice& device, uint32_t device_id, std::string record) {
-  std::string directory;
+  HistoryKeeper* keeper = nullptr;
   {
     std::lock_guard<std::mutex> guard(memory().mutex);
+    keeper = memory().history_keeper;
     if (memory().kept) memory().devices[&device].history.push_back(record);
-    directory = memory().history_directory;
   }
-  if (!directory.empty()) AppendToFile(directory + "/" + HistoryFileName(device_id), record);
+  if (keeper != nullptr) keeper->Store(device_id, record);
 }
 
 bool ChangeSignalState(const ZRMVDevice& device, const std::string& signal_id, bool state) {
@@ -135,13 +124,9 @@ void SetJournalKept(bool kept) {
   memory().kept = kept;
 }
 
-void SetHistoryDirectory(const std::string& directory) {
+void SetHistoryKeeper(HistoryKeeper* keeper) {
   std::lock_guard<std::mutex> guard(memory().mutex);
-  memory().history_directory = directory;
-}
-
-std::string HistoryFileName(uint32_t device_id) {
-  return "device-" + std::to_string(device_id) + ".history";
+  memory().history_keeper = keeper;
 }
 
 }  // namespace standin

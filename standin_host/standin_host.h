@@ -10,8 +10,8 @@
 //   reported counts as cleared) and adds one rule_value to rule_values_ when a signal changes
 //   state, so a round's rule list holds its alarm transitions. DoBatchCheckThreshold returns true
 //   when the list is not empty.
-// - SendSP and SaveDeviceHistory keep the records they were given; with a history directory set,
-//   SaveDeviceHistory also appends each record to that directory's file for the device.
+// - SendSP and SaveDeviceHistory keep the records they were given; with a history keeper set,
+//   SaveDeviceHistory also hands it each record to store.
 // - InitSetting returns 1; the other host operations return 0 and do nothing.
 // - Every call a device makes into the host is journalled in order with its arguments as text.
 #pragma once
@@ -67,8 +67,15 @@ void SetListener(HostListener* listener);  // null removes it
 // Whether calls and records are kept in memory for CallsOf/PublishedOf/HistoryOf (the default);
 // a long-running host turns this off so its memory stays flat.
 void SetJournalKept(bool kept);
-// Directory whose per-device files receive every stored record; empty keeps history in memory.
-void SetHistoryDirectory(const std::string& directory);
-std::string HistoryFileName(uint32_t device_id);  // "device-<id>.history"
+// Stores every record a device gives SaveDeviceHistory; called on the device's round thread, one
+// record of a device at a time, outside the host's locks.
+class HistoryKeeper {
+ public:
+  virtual ~HistoryKeeper() = default;
+  virtual void Store(uint32_t device_id, const std::string& record) = 0;
+};
+
+// The keeper of stored records; null (the default) keeps history in memory only.
+void SetHistoryKeeper(HistoryKeeper* keeper);
 
 }  // namespace standin

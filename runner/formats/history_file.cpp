@@ -11,6 +11,10 @@
 
 namespace qiraoid {
 
+std::string HistoryFileName(uint32_t device_id) {
+  return "device-" + std::to_string(device_id) + ".history";
+}
+
 HistoryFile HistoryFile::Open(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
@@ -42,11 +46,12 @@ bool HistoryFile::Next(std::string& record) {
   return true;
 }
 
-std::string HistoryFile::TornTailMessage() const {
-  return name_ + ": " + std::to_string(torn_bytes_) + " bytes after record " +
-         std::to_string(record_count_) + " are not a whole record (records are " +
-         std::to_string(kRecordBytes) + " bytes); ignored";
+std::string HistoryFile::TornTail() const {
+  return std::to_string(torn_bytes_) + " bytes after record " + std::to_string(record_count_) +
+         " are not a whole record (records are " + std::to_string(kRecordBytes) + " bytes)";
 }
+
+std::string HistoryFile::TornTailMessage() const { return name_ + ": " + TornTail() + "; ignored"; }
 
 // Reads only the 7 time bytes of each record: a day of rounds is a hundred megabytes.
 void HistoryFile::CheckTimes() {

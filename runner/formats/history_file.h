@@ -8,7 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "record_text.h"
+
 namespace qiraoid {
+
+// "device-<id>.history": where a run stores a device's records in its history directory.
+std::string HistoryFileName(uint32_t device_id);
 
 class HistoryFile {
  public:
@@ -19,10 +24,12 @@ class HistoryFile {
   HistoryFile(std::unique_ptr<std::istream> stream, uint64_t size, std::string name);
 
   bool Next(std::string& record);  // false after the last whole record
-  uint64_t record_count() const { return record_count_; }
+  uint64_t whole_bytes() const { return record_count_ * kRecordBytes; }
   uint64_t torn_bytes() const { return torn_bytes_; }
   const std::string& path() const { return name_; }
-  // "FILE: N bytes after record R are not a whole record; ignored", for a file with a torn tail.
+  // "N bytes after record R are not a whole record (records are 5599 bytes)", for a torn tail.
+  std::string TornTail() const;
+  // "FILE: <torn tail>; ignored".
   std::string TornTailMessage() const;
 
  private:

@@ -1,8 +1,7 @@
 // The stand-in host's own choices: the time layout, signal transitions and history files.
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -29,10 +28,20 @@ TEST(StandinHost, InitReadsTheAgentAndTheDeviceAddress) {
   EXPECT_EQ(device.Init({}, 7, ParseJson(R"({"address":"4"})")), -1);
 }
 
-TEST(StandinHost, HistoryFileHoldsEveryStoredRecord) {
-  char directory[] = "/tmp/standin-history-XXXXXX";
-  ASSERT_NE(mkdtemp(directory), nullptr);
-  standin::SetHistoryDirectory(directory);
+// Records the ids and records it is given, as a run's history store is given them.
+class RecordingKeeper : public standin::HistoryKeeper {
+ public:
+  void Store(uint32_t device_id, const std::string& record) override {
+    ids.push_back(device_id);
+    records.push_back(record);
+  }
+  std::vector<uint32_t> ids;
+  std::vector<std::string> records;
+};
+
+TEST(StandinHost, HistoryKeeperIsGivenEveryStoredRecord) {
+  RecordingKeeper keeper;
+  standin::SetHistoryKeeper(&keeper);
   TestDevice device;
   InitHostSide(device, 31);
   testing::internal::CaptureStdout();
@@ -41,17 +50,13 @@ TEST(StandinHost, HistoryFileHoldsEveryStoredRecord) {
   device.SetColumn(2, 2.5f);
   device.RoundDone();
   testing::internal::GetCapturedStdout();
-  standin::SetHistoryDirectory("");
+  standin::SetHistoryKeeper(nullptr);
 
-  const std::string path = std::string(directory) + "/" + standin::HistoryFileName(31);
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream contents;
-  contents << file.rdbuf();
   const auto stored = standin::HistoryOf(device);
   ASSERT_EQ(stored.size(), 2u);
-  EXPECT_EQ(contents.str(), stored[0] + stored[1]);
-  std::remove(path.c_str());
-  rmdir(directory);
+  EXPECT_NE(stored[0], stored[1]);
+  EXPECT_EQ(keeper.ids, (std::vector<uint32_t>{31, 31}));
+  EXPECT_EQ(keeper.records, stored);
 }
 
 }  // namespace

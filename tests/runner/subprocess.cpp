@@ -8,6 +8,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,7 +34,8 @@ std::string ReadFile(const std::string& path) {
 
 }  // namespace
 
-Subprocess::Subprocess(const std::vector<std::string>& argv)
+Subprocess::Subprocess(const std::vector<std::string>& argv,
+                       std::optional<std::uint64_t> file_size_limit)
     : out_path_(TempFile("out")), err_path_(TempFile("err")) {
   std::vector<char*> args;
   for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -47,6 +49,12 @@ Subprocess::Subprocess(const std::vector<std::string>& argv)
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    if (file_size_limit) {
+      const auto bytes = static_cast<rlim_t>(*file_size_limit);
+      const struct rlimit limit {bytes, bytes};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, SIG_IGN);
+    }
     ::execv(args[0], args.data());
     ::_exit(127);
   }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,10 @@ struct ProcessResult {
 
 class Subprocess {
  public:
-  explicit Subprocess(const std::vector<std::string>& argv);  // starts it
+  // Starts it. With a file size limit (RLIMIT_FSIZE) it also ignores SIGXFSZ, so that a write past
+  // the limit fails (EFBIG) instead of killing it.
+  explicit Subprocess(const std::vector<std::string>& argv,
+                      std::optional<std::uint64_t> file_size_limit = std::nullopt);
   ~Subprocess();  // kills it if still running
   Subprocess(const Subprocess&) = delete;
   Subprocess& operator=(const Subprocess&) = delete;
