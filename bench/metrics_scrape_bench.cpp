@@ -55,8 +55,12 @@ std::vector<qiraoid::DeviceMetrics> ThousandDevices() {
     }
     qiraoid::DriverFigures figures;
     figures.passes = 12400;
-    figures.totals = {173600, 3, 1, 0, 1500.5};
-    figures.last_pass = {14, 0, 0, 0, 0.118};
+    figures.totals.requests = 173600;
+    figures.totals.retransmissions = 3;
+    figures.totals.silences = 1;
+    figures.totals.seconds = 1500.5;
+    figures.last_pass.requests = 14;
+    figures.last_pass.seconds = 0.118;
     figures.agent = qiraoid::AgentState::kAnswering;
     device.figures = figures;
   }

@@ -9,12 +9,30 @@
 
 namespace qiraoid {
 
+// How a figure is shown as a metric: a counter shows the device's total since it was made, a
+// gauge the last ended pass's (and nothing before the first pass ends).
+enum class MetricType { kCounter, kGauge };
+
+// Every figure a pass counts, once: FIGURE(field, C++ type, key in the "pass" object of a --json
+// round event, metric name, MetricType, the metric's help text), in the order of the struct, of
+// that object and of the metrics page. README.md's table of metrics is held to it by a test.
+// A whole-number figure is written as one in JSON, a fractional one with three decimals.
+#define QIRAOID_PASS_FIGURES(FIGURE)                                                               \
+  FIGURE(requests, uint64_t, "requests", "qiraoid_requests_total", kCounter,                      \
+         "GETBULK requests the driver sent, not counting retransmissions.")                       \
+  FIGURE(retransmissions, uint64_t, "retransmissions", "qiraoid_retransmissions_total", kCounter, \
+         "Requests sent again after their time-out.")                                             \
+  FIGURE(silences, uint64_t, "silences", "qiraoid_silences_total", kCounter,                      \
+         "Requests left unanswered through the time-out and every retry.")                        \
+  FIGURE(bulk_give_ups, uint64_t, "bulk_give_ups", "qiraoid_bulk_give_ups_total", kCounter,       \
+         "Times the driver gave up the bulk shape for one binding per request.")                  \
+  FIGURE(seconds, double, "seconds", "qiraoid_last_pass_duration_seconds", kGauge,                \
+         "How long the last walk pass took.")
+
 struct PassFigures {
-  uint64_t requests = 0;         // GETBULK requests sent, each counted once however often resent
-  uint64_t retransmissions = 0;  // a request sent again after its time-out
-  uint64_t silences = 0;         // requests unanswered through the time-out and every retry
-  uint64_t bulk_give_ups = 0;    // falls from the bulk shape to one binding per request
-  double seconds = 0;            // time spent walking
+#define QIRAOID_PASS_FIGURE_FIELD(field, type, json_key, metric, metric_type, help) type field = 0;
+  QIRAOID_PASS_FIGURES(QIRAOID_PASS_FIGURE_FIELD)
+#undef QIRAOID_PASS_FIGURE_FIELD
 };
 
 enum class AgentState { kUnknown, kAnswering, kFailing };  // kUnknown: no pass has told yet

@@ -15,6 +15,16 @@ std::string Seconds(double seconds) {
   return text;
 }
 
+std::string FigureText(uint64_t count) { return std::to_string(count); }
+std::string FigureText(double amount) { return Seconds(amount); }
+
+void AppendMember(std::string& object, const char* key, const std::string& value) {
+  object += object.empty() ? "{\"" : ",\"";
+  object += key;
+  object += "\":";
+  object += value;
+}
+
 }  // namespace
 
 std::string AgentEventLine(const AgentChange& change, std::chrono::system_clock::time_point when) {
@@ -29,11 +39,12 @@ std::string AgentEventLine(const AgentChange& change, std::chrono::system_clock:
 }
 
 std::string PassFiguresJson(const PassFigures& pass) {
-  return "{\"requests\":" + std::to_string(pass.requests) +
-         ",\"retransmissions\":" + std::to_string(pass.retransmissions) +
-         ",\"silences\":" + std::to_string(pass.silences) +
-         ",\"bulk_give_ups\":" + std::to_string(pass.bulk_give_ups) + ",\"seconds\":" + Seconds(pass.seconds) +
-         "}";
+  std::string json;
+#define QIRAOID_PASS_FIGURE_MEMBER(field, type, json_key, metric, metric_type, help) \
+  AppendMember(json, json_key, FigureText(pass.field));
+  QIRAOID_PASS_FIGURES(QIRAOID_PASS_FIGURE_MEMBER)
+#undef QIRAOID_PASS_FIGURE_MEMBER
+  return json + "}";
 }
 
 }  // namespace qiraoid

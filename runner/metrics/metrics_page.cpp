@@ -107,19 +107,21 @@ void LastRound(std::string& out, const char* name, const DeviceMetrics& device) 
   if (device.rounds > 0) Sample(out, name, device.id).Value(device.last_round_seconds);
 }
 
-template <uint64_t PassFigures::*figure>
-void Total(std::string& out, const char* name, const DeviceMetrics& device) {
-  if (device.figures) Sample(out, name, device.id).Value(static_cast<double>(device.figures->totals.*figure));
+// A pass figure's sample: a counter's the device's total, a gauge's the last ended pass's.
+template <auto field, MetricType type>
+void PassFigure(std::string& out, const char* name, const DeviceMetrics& device) {
+  if (!device.figures) return;
+  if constexpr (type == MetricType::kCounter) {
+    Sample(out, name, device.id).Value(static_cast<double>(device.figures->totals.*field));
+  } else if (device.figures->passes > 0) {
+    Sample(out, name, device.id).Value(static_cast<double>(device.figures->last_pass.*field));
+  }
 }
+
+constexpr const char* TypeName(MetricType type) { return type == MetricType::kCounter ? "counter" : "gauge"; }
 
 void Passes(std::string& out, const char* name, const DeviceMetrics& device) {
   if (device.figures) Sample(out, name, device.id).Value(static_cast<double>(device.figures->passes));
-}
-
-void LastPassSeconds(std::string& out, const char* name, const DeviceMetrics& device) {
-  if (device.figures && device.figures->passes > 0) {
-    Sample(out, name, device.id).Value(device.figures->last_pass.seconds);
-  }
 }
 
 void Answering(std::string& out, const char* name, const DeviceMetrics& device) {
@@ -139,15 +141,10 @@ const Family kFamilies[] = {
     {"qiraoid_rounds_total", "counter", "Rounds the device completed.", Rounds},
     {"qiraoid_last_round_timestamp_seconds", "gauge", "When the device last completed a round.", LastRound},
     {"qiraoid_passes_total", "counter", "Walk passes the driver made.", Passes},
-    {"qiraoid_requests_total", "counter", "GETBULK requests the driver sent, not counting retransmissions.",
-     Total<&PassFigures::requests>},
-    {"qiraoid_retransmissions_total", "counter", "Requests sent again after their time-out.",
-     Total<&PassFigures::retransmissions>},
-    {"qiraoid_silences_total", "counter", "Requests left unanswered through the time-out and every retry.",
-     Total<&PassFigures::silences>},
-    {"qiraoid_bulk_give_ups_total", "counter",
-     "Times the driver gave up the bulk shape for one binding per request.", Total<&PassFigures::bulk_give_ups>},
-    {"qiraoid_last_pass_duration_seconds", "gauge", "How long the last walk pass took.", LastPassSeconds},
+#define QIRAOID_PASS_FIGURE_FAMILY(field, type, json_key, metric, metric_type, help) \
+  {metric, TypeName(MetricType::metric_type), help, PassFigure<&PassFigures::field, MetricType::metric_type>},
+    QIRAOID_PASS_FIGURES(QIRAOID_PASS_FIGURE_FAMILY)
+#undef QIRAOID_PASS_FIGURE_FAMILY
     {"qiraoid_agent_answering", "gauge", "Whether the agent answered the last pass (1) or is failing (0).",
      Answering},
     {"qiraoid_agent_failing", "gauge", "Present while the agent is failing, with the cause.", Failing},

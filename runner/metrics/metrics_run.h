@@ -1,5 +1,8 @@
 // zrmhost run --metrics: a store beside the printer that keeps what the host receives, and a
 // server bound before any device starts that serves it with the driver's figures once they run.
+// Threads: the runner's main thread makes it, calls Serve and destroys it; the devices' sampling
+// threads call the listener (printer, then store); the server's own thread makes each page, reading
+// the store and each device's figures through the plug-in's entry point.
 #pragma once
 
 #include <string>
