@@ -23,7 +23,7 @@
 #include "driver_book.h"
 #include "sampling_thread.h"
 #include "snmp_qiraoid_data.h"
-#include "stop_signal.h"
+#include "sampling_stop.h"
 #include "table_walk.h"
 #include "uni_data_device.h"
 #include "zrm_socket_device.h"
@@ -94,7 +94,7 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   unsigned link_access_changes_ = 0;  // the access settings link_'s engine was found with
   qiraoid::AgentHealth health_;
   qiraoid::DriverBook figures_;
-  qiraoid::StopSignal stop_;
+  qiraoid::SamplingStop stop_;
   std::once_flag thread_started_;
   std::unique_ptr<qiraoid::SamplingThread> sample_thread_;
 };
