@@ -52,7 +52,6 @@ class Poller {
 
   // Ends the loop, waking it from a pause or an exchange; for good.
   void Stop() { stop_.Raise(); }
-  bool stopped() const { return stop_.raised(); }
 
   // One pass over the aimed table; its figures are counted when it was tried.
   Walked Pass(const PassAim& aim, PollTarget& target);

@@ -113,8 +113,8 @@ TEST_F(WalkBulkTest, RestAfterARefusalDoublesUntilACompleteBulkPass) {
   FakePollClock clock;
   qiraoid::NetSnmpOpener opener;
   qiraoid::Poller poller(clock, opener);
-  poller.UseAccess(std::make_shared<const qiraoid::AccessSettings>(
-      std::get<qiraoid::AccessSettings>(qiraoid::ReadAccessSettings(ParseJson(R"({"timeout_seconds":"0.1","retries":0})")))));
+  const auto short_time_out = qiraoid::ReadAccessSettings(ParseJson(R"({"timeout_seconds":"0.1","retries":0})"));
+  poller.UseAccess(std::make_shared<const qiraoid::AccessSettings>(std::get<qiraoid::AccessSettings>(short_time_out)));
   poller.SetMaxRepetitions(10);
   const qiraoid::PassAim aim{12, agent.address(), {kRoot.begin(), kRoot.end()}, 20};
   const auto shapes_of_pass = [&](KeptPass& kept) {
@@ -136,7 +136,9 @@ TEST_F(WalkBulkTest, RestAfterARefusalDoublesUntilACompleteBulkPass) {
     if (pass.rest.count() > 0) {
       clock.Advance(pass.rest - std::chrono::seconds(1));
       KeptPass resting;
-      for (const long repetitions : shapes_of_pass(resting)) EXPECT_EQ(repetitions, 0) << "a second before the rest ends";
+      for (const long repetitions : shapes_of_pass(resting)) {
+        EXPECT_EQ(repetitions, 0) << "a second before the rest ends";
+      }
       clock.Advance(std::chrono::seconds(1));
     }
     KeptPass kept;

@@ -154,9 +154,10 @@ TEST(Poller, BulkRestDoublesUpToAnHourAndEndsWithACompleteBulkPass) {
     const size_t first = rig.opener.requests().size();
     EXPECT_EQ(rig.Pass(), Walked::kComplete) << "row " << row;
     EXPECT_EQ(rig.opener.requests().at(first).shape.is_bulk(), pass.bulk) << "row " << row;
-    const std::string line = pass.rest == nullptr ? ""
-                                                  : kWho + ": falls back from the bulk shape to one binding per request for " +
-                                                        pass.rest + ": ";
+    const std::string line =
+        pass.rest == nullptr
+            ? ""
+            : kWho + ": falls back from the bulk shape to one binding per request for " + pass.rest + ": ";
     EXPECT_EQ(rig.kept.log.rfind(line, 0), 0u) << "row " << row << "\n" << rig.kept.log;
     if (pass.rest == nullptr) EXPECT_EQ(rig.kept.log, "") << "row " << row;
     EXPECT_EQ(rig.poller.Figures().last_pass.bulk_give_ups, pass.rest == nullptr ? 0u : 1u) << "row " << row;
@@ -191,7 +192,9 @@ TEST(Poller, HealthLinesTellHowLongTheAgentFailed) {
 TEST(Poller, SettingsChangedMidPassEndASilentPassAndTakeEffectNext) {
   Rig rig;
   rig.script = [&](const ScriptedOpener::Request&) {
-    if (rig.opener.requests().size() == 3) rig.poller.UseAccess(Settings(R"("community":"second","timeout_seconds":"0.5")"));
+    if (rig.opener.requests().size() == 3) {
+      rig.poller.UseAccess(Settings(R"("community":"second","timeout_seconds":"0.5")"));
+    }
     return Silence();
   };
   EXPECT_EQ(rig.Pass(), Walked::kIncomplete);
