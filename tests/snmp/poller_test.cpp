@@ -3,12 +3,15 @@
 // settings that change during a silent pass, and the stop.
 #include <atomic>
 #include <chrono>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <variant>
 #include <vector>
 
+#include <boost/date_time/posix_time/conversion.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -56,11 +59,22 @@ struct Rig {
   KeptPass kept;
 };
 
+// Each request is stamped with the local time of the poller's clock, to the second.
 TEST(Poller, PassStoresTheColumnsAndStampsEachRequest) {
   Rig rig;
+  const std::time_t start = rig.clock.CalendarSecond();
+  rig.script = [&](const ScriptedOpener::Request& request) {
+    if (rig.opener.requests().size() == 3) rig.clock.Advance(1s);
+    return TableAnswer(request);
+  };
   EXPECT_EQ(rig.Pass(), Walked::kComplete);
   EXPECT_EQ(rig.kept.columns, (std::map<oid, float>{{1, 1.0f}, {2, 2.0f}, {3, 3.0f}}));
-  EXPECT_EQ(rig.kept.stamps.size(), 4u);
+  const auto local = [](std::time_t second) {
+    std::tm parts{};
+    localtime_r(&second, &parts);
+    return boost::posix_time::ptime_from_tm(parts);
+  };
+  EXPECT_THAT(rig.kept.stamps, ElementsAre(local(start), local(start), local(start), local(start + 1)));
   EXPECT_EQ(rig.kept.log, "");
   EXPECT_EQ(rig.poller.Figures().passes, 1u);
   EXPECT_EQ(rig.poller.Figures().last_pass.requests, 4u);
