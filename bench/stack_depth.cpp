@@ -58,8 +58,8 @@ void Measure(const Case& c, const CabinetAgent& agent) {
                            R"("thresholdSetting":{"1":{"NMAlarmID":"1","ID":"2","SignalNumber":"3"}}})";
   InitHostSide(device, 12, R"({"agent":")" + link.address() + R"(","address":4})");
   device.UniDataDevice::InitSetting(ParseJson(mode));  // the settings, without the device's own thread
-  device.max_repetitions_ = c.repetitions;
-  device.session_.timeout = 20 * 1000;
+  device.AskForRepetitions(c.repetitions);
+  device.ReadAccess(ParseJson(R"({"timeout_seconds":"0.02"})"));
   const size_t bytes = HighWater([&device] {
     for (int pass = 0; pass < 2; ++pass) device.do_sample();
   });

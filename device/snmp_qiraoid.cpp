@@ -1,34 +1,22 @@
 #include "snmp_qiraoid.h"
 
-#include <algorithm>
-#include <chrono>
-
-#include "net_snmp_library.h"
-
-using qiraoid::AccessSettings;
-using qiraoid::EnsureNetSnmpReady;
 using qiraoid::SamplingThread;
 using qiraoid::kSamplingStackBytes;
 
 namespace {
 
-const oid kRootPrefix[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4};
+// The machine's clock and Net-SNMP's sessions: stateless, shared by every device.
+qiraoid::RealPollClock real_clock;
+qiraoid::NetSnmpOpener net_snmp;
 
 }  // namespace
 
-SNMP_QIRAOID::SNMP_QIRAOID() {
-  std::fill(std::begin(root_oid_), std::end(root_oid_), 0);
-  std::copy(std::begin(kRootPrefix), std::end(kRootPrefix), root_oid_);
-  root_oid_len_ = std::size(kRootPrefix);
-  device_type_ = "snmp_qiraoid";
-  EnsureNetSnmpReady();
-  UseAccess(std::make_shared<const AccessSettings>());
-}
+SNMP_QIRAOID::SNMP_QIRAOID() : poller_(real_clock, net_snmp) { device_type_ = "snmp_qiraoid"; }
 
 SNMP_QIRAOID::~SNMP_QIRAOID() { StopSampling(); }
 
 void SNMP_QIRAOID::StopSampling() {
-  stop_.Raise();
+  poller_.Stop();
   if (sample_thread_) sample_thread_->join();
 }
 
@@ -55,8 +43,5 @@ int SNMP_QIRAOID::process_data(int, unsigned char*, int) { return 0; }
 int SNMP_QIRAOID::RefreshStatus() { return 0; }
 
 void SNMP_QIRAOID::sample_data(void*) {
-  while (!stop_.raised()) {
-    do_sample();
-    stop_.WaitFor(std::chrono::seconds(5));
-  }
+  poller_.Run([this] { do_sample(); });
 }

@@ -35,33 +35,25 @@ void SNMP_QIRAOID::ReadRequestShape(const Json::Value& app) {
     LogLine("device ", data_id_, ": max_repetitions ", SettingText(value), " refused (",
             kMaxRepetitionsRule.needs, "); asking for one binding per request");
   }
-  max_repetitions_.store(repetitions.value_or(0));
+  poller_.SetMaxRepetitions(repetitions.value_or(0));
 }
 
 // Refused settings leave the previous ones in use; a device that never had usable ones does not
 // poll until it gets them.
 void SNMP_QIRAOID::ReadAccess(const Json::Value& app) {
   if (!HasAccessKeys(app)) {
-    if (!access_) UseAccess(std::make_shared<const AccessSettings>());  // the defaults, then
+    if (!poller_.has_access()) poller_.UseAccess(std::make_shared<const AccessSettings>());  // the defaults, then
     access_chosen_ = true;
     return;
   }
   auto read = ReadAccessSettings(app);
   if (auto* settings = std::get_if<AccessSettings>(&read)) {
-    UseAccess(std::make_shared<const AccessSettings>(std::move(*settings)));
+    poller_.UseAccess(std::make_shared<const AccessSettings>(std::move(*settings)));
     access_chosen_ = true;
     return;
   }
   const auto& refusal = std::get<AccessRefusal>(read);
   LogLine("device ", data_id_, ": access setting ", refusal.key, " refused (", refusal.reason, "); ",
           access_chosen_ ? "keeping the previous access settings" : "not polling until the settings are usable");
-  if (!access_chosen_) UseAccess(nullptr);
-}
-
-void SNMP_QIRAOID::UseAccess(std::shared_ptr<const AccessSettings> access) {
-  std::lock_guard<std::mutex> guard(access_mutex_);
-  access_ = std::move(access);
-  ++access_changes_;
-  snmp_sess_init(&session_);
-  if (access_) ApplyAccess(*access_, &session_);
+  if (!access_chosen_) poller_.UseAccess(nullptr);
 }

@@ -35,8 +35,8 @@ TEST(AccessSettings, RefusalKeepsThePreviousSettingsAndShowsNoSecret) {
   EXPECT_THAT(log, HasSubstr("device 12: access setting retries refused"));
   EXPECT_THAT(log, HasSubstr("keeping the previous access settings"));
   EXPECT_THAT(log, Not(HasSubstr("secret")));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(device.session_.community), device.session_.community_len),
-            "first-secret");
+  const netsnmp_session session = device.poller().SessionTemplate();
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(session.community), session.community_len), "first-secret");
 }
 
 }  // namespace

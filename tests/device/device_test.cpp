@@ -1,35 +1,44 @@
 // The cabinet device's construction, its idle operations and its sampling thread's life.
-#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "cabinet_table.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
 #include "test_device.h"
 
 namespace {
 
-TEST(QiraoidDevice, ConstructionPreparesTheSessionTemplateAndRoot) {
+TEST(QiraoidDevice, ConstructionPreparesTheSessionTemplate) {
   QiraoidProbe device;
   EXPECT_EQ(device.DeviceType(), "snmp_qiraoid");
-  EXPECT_EQ(device.session_.version, SNMP_VERSION_2c);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(device.session_.community),
-                        device.session_.community_len),
-            "qondel");
-  EXPECT_EQ(device.session_.community_len, 6u);
-  EXPECT_EQ(device.session_.timeout, 10000000);
-  EXPECT_EQ(device.session_.retries, 1);
-  const oid prefix[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4};
-  EXPECT_TRUE(std::equal(std::begin(prefix), std::end(prefix), device.root_oid_));
-  EXPECT_TRUE(std::all_of(device.root_oid_ + 10, device.root_oid_ + MAX_OID_LEN,
-                          [](oid sub) { return sub == 0; }));
-  EXPECT_EQ(device.root_oid_len_, 10u);
+  const netsnmp_session session = device.poller().SessionTemplate();
+  EXPECT_EQ(session.version, SNMP_VERSION_2c);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(session.community), session.community_len), "qondel");
+  EXPECT_EQ(session.community_len, 6u);
+  EXPECT_EQ(session.timeout, 10000000);
+  EXPECT_EQ(session.retries, 1);
+  EXPECT_EQ(device.poller().max_repetitions(), 0) << "one binding per request until appSetting asks for more";
   EXPECT_EQ(device.RecordBytes(), std::string(5599, '\0'));
   unsigned char byte = 0;
   EXPECT_EQ(device.RefreshStatus(), 0);
   EXPECT_EQ(device.process_data(3, &byte, 1), 0);
   EXPECT_EQ(device.process_data(-1, nullptr, -5), 0);
+}
+
+// Each device address has its own table below the enterprise's, the address in the tenth place.
+TEST(QiraoidDevice, TableRootNamesTheDeviceAddress) {
+  const struct {
+    oid address;
+    std::vector<oid> root;
+  } rows[] = {
+      {4, {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0}},
+      {7, {1, 3, 6, 1, 4, 1, 61333, 1, 1, 7, 0}},
+      {255, {1, 3, 6, 1, 4, 1, 61333, 1, 1, 255, 0}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(CabinetTableRoot(row.address), row.root) << row.address;
 }
 
 // Without an agent address a pass only logs; the thread starts once, however often the host
@@ -70,22 +79,22 @@ TEST(QiraoidDevice, MaxRepetitionsIsReadOrRefusedWithOneLine) {
   for (const auto& row : rows) {
     QiraoidProbe device;
     InitHostSide(device, 12);
-    device.max_repetitions_ = 50;
+    device.AskForRepetitions(50);
     testing::internal::CaptureStdout();
     device.InitSetting(ParseJson(std::string(R"({"appSetting":{"max_repetitions":)") + row.setting + "}}"));
     const std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(device.max_repetitions_, row.expected) << row.setting;
+    EXPECT_EQ(device.poller().max_repetitions(), row.expected) << row.setting;
     const bool logged = log.find("device 12: max_repetitions " + std::string(row.refused ? row.refused : "")) !=
                         std::string::npos;
     EXPECT_EQ(logged, row.refused != nullptr) << row.setting << "\n" << log;
   }
   QiraoidProbe device;
   InitHostSide(device, 12);
-  device.max_repetitions_ = 50;
+  device.AskForRepetitions(50);
   testing::internal::CaptureStdout();
   device.InitSetting(ParseJson(R"({"appSetting":{"b_mode":"2"}})"));
   EXPECT_EQ(testing::internal::GetCapturedStdout().find("max_repetitions"), std::string::npos);
-  EXPECT_EQ(device.max_repetitions_, 50) << "a missing key changes nothing";
+  EXPECT_EQ(device.poller().max_repetitions(), 50) << "a missing key changes nothing";
 }
 
 TEST(QiraoidDevice, DeviceNeverInitialisedIsDeletedCleanly) {

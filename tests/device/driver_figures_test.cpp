@@ -60,7 +60,7 @@ TEST_F(DriverFiguresTest, APassCountsItsRequestsRetransmissionsSilencesAndGiveUp
     return table(request);
   });
   Aim(agent);
-  device.max_repetitions_ = 10;
+  device.AskForRepetitions(10);
   EXPECT_EQ(device.DriverFigures().agent, AgentState::kUnknown);
   Pass();
 

@@ -197,10 +197,10 @@ TEST(ManyDevices, AThousandStartWalkCompleteARoundAndStopCleanly) {
       QiraoidProbe& device = *devices.back();
       InitHostSide(device, 1000 + i,
                    R"({"agent":")" + agent.address() + R"(","address":)" + std::to_string(i % kAddresses) + "}");
-      device.max_repetitions_ = 100;
+      device.AskForRepetitions(100);
       // A thousand requests at once overrun the agent's socket buffer; the lost ones are asked
       // again after this time-out rather than the default 10 s.
-      device.session_.timeout = 2 * 1000 * 1000;
+      device.ReadAccess(ParseJson(R"({"timeout_seconds":"2"})"));
       ASSERT_EQ(device.InitSetting(ParseJson(R"({"appSetting":{"b_mode":"2"}})")), 1) << "device " << i;
     }
   }

@@ -11,7 +11,7 @@
 #include "net_snmp_library.h"
 #include "retransmission_timer.h"
 #include "snmp_session.h"
-#include "stop_signal.h"
+#include "sampling_stop.h"
 
 namespace qiraoid {
 namespace {
@@ -94,7 +94,7 @@ struct Exchanger {
   std::string address;
   netsnmp_session settings{};
   AgentLink link;
-  StopSignal stop;
+  SamplingStop stop;
   std::optional<SnmpSession> session;
 };
 

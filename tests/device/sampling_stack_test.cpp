@@ -26,8 +26,8 @@ TEST(SamplingStack, PassesFitInAQuarterOfIt) {
       QiraoidProbe device;
       InitHostSide(device, 12, R"({"agent":")" + link.address() + R"(","address":4})");
       device.b_mode_ = 2;
-      device.max_repetitions_ = repetitions;
-      device.session_.timeout = 20 * 1000;
+      device.AskForRepetitions(repetitions);
+      device.ReadAccess(ParseJson(R"({"timeout_seconds":"0.02"})"));
       const size_t before = standin::PublishedOf(device).size();
       testing::internal::CaptureStdout();
       SamplingThread([&device] { device.do_sample(); }, kSamplingStackBytes / 4).join();

@@ -4,15 +4,20 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "access_settings.h"
 #include "fake_agent.h"
+#include "fake_poll_clock.h"
 #include "log_lines.h"
+#include "poller.h"
 #include "probe_pass.h"
 #include "qiraoid_probe.h"
 #include "standin_host.h"
@@ -37,7 +42,7 @@ class WalkBulkTest : public ::testing::Test {
   // A device in the bulk shape (10 repetitions) aimed at the agent; silence costs 100 ms.
   void Aim(const FakeAgent& agent) {
     AimProbe(device, agent.address(), 0);
-    device.max_repetitions_ = 10;
+    device.AskForRepetitions(10);
   }
   size_t Pass() { return PassLogged(device, &log); }
   static std::vector<long> Repetitions(const FakeAgent& agent) {
@@ -96,36 +101,59 @@ TEST_F(WalkBulkTest, UndecodableAnswerIsToldAndKeepsTheBulkShape) {
   EXPECT_EQ(LinesWith(log, "no answer"), 0u) << log;
 }
 
-// Each refusal in a row doubles the rest in the one-binding shape; a complete bulk pass ends the
-// row, and the next refusal rests a minute again.
+// Each refusal in a row doubles the rest in the one-binding shape; the bulk shape is tried again
+// once the rest is over, not a second before; a complete bulk pass ends the row, and the next
+// refusal rests a minute again. The device's poller against the agent, on a fake clock.
 TEST_F(WalkBulkTest, RestAfterARefusalDoublesUntilACompleteBulkPass) {
   std::atomic<bool> refuses{true};  // read on the agent's thread
   FakeAgent agent([table = Table(), &refuses](const FakeRequest& request) mutable -> std::optional<FakeAnswer> {
     if (refuses && request.non_repeaters == 0) return FakeAnswer{SNMP_ERR_GENERR, 0, {}};
     return table(request);
   });
-  Aim(agent);
-  const auto rest_over = [&] { device.bulk_again_at_ = std::chrono::steady_clock::now(); };
+  FakePollClock clock;
+  qiraoid::NetSnmpOpener opener;
+  qiraoid::Poller poller(clock, opener);
+  const auto short_time_out = qiraoid::ReadAccessSettings(ParseJson(R"({"timeout_seconds":"0.1","retries":0})"));
+  poller.UseAccess(std::make_shared<const qiraoid::AccessSettings>(std::get<qiraoid::AccessSettings>(short_time_out)));
+  poller.SetMaxRepetitions(10);
+  const qiraoid::PassAim aim{12, agent.address(), {kRoot.begin(), kRoot.end()}, 20};
+  const auto shapes_of_pass = [&](KeptPass& kept) {
+    agent.ForgetRequests();
+    EXPECT_EQ(poller.Pass(aim, kept), qiraoid::Poller::Walked::kComplete) << kept.log;
+    return Repetitions(agent);
+  };
   const struct {
+    std::chrono::seconds rest;  // the previous pass's, waited before this one
     bool refuses;
     const char* line;  // the fallback line's rest, or nothing
-  } passes[] = {{true, "for 1 min 0 s: "}, {true, "for 2 min 0 s: "}, {true, "for 4 min 0 s: "},
-                {false, nullptr},          {true, "for 1 min 0 s: "}};
+  } passes[] = {{std::chrono::seconds(0), true, "for 1 min 0 s: "},
+                {std::chrono::minutes(1), true, "for 2 min 0 s: "},
+                {std::chrono::minutes(2), true, "for 4 min 0 s: "},
+                {std::chrono::minutes(4), false, nullptr},
+                {std::chrono::seconds(0), true, "for 1 min 0 s: "}};
   for (const auto& pass : passes) {
     refuses = pass.refuses;
-    rest_over();
-    EXPECT_EQ(Pass(), 1u);
+    if (pass.rest.count() > 0) {
+      clock.Advance(pass.rest - std::chrono::seconds(1));
+      KeptPass resting;
+      for (const long repetitions : shapes_of_pass(resting)) {
+        EXPECT_EQ(repetitions, 0) << "a second before the rest ends";
+      }
+      clock.Advance(std::chrono::seconds(1));
+    }
+    KeptPass kept;
+    EXPECT_EQ(shapes_of_pass(kept).front(), 10) << "the bulk shape is tried again";
     if (pass.line == nullptr) {
-      EXPECT_EQ(LinesWith(log, "bulk"), 0u) << log;
+      EXPECT_EQ(LinesWith(kept.log, "bulk"), 0u) << kept.log;
     } else {
-      EXPECT_EQ(LinesWith(log, std::string("falls back from the bulk shape to one binding per request ") + pass.line),
+      EXPECT_EQ(LinesWith(kept.log, std::string("device 12 agent ") + agent.address() +
+                                        ": falls back from the bulk shape to one binding per request " + pass.line),
                 1u)
-          << log;
+          << kept.log;
     }
   }
-  agent.ForgetRequests();
-  EXPECT_EQ(Pass(), 1u);  // resting: one binding at a time
-  for (const long repetitions : Repetitions(agent)) EXPECT_EQ(repetitions, 0);
+  KeptPass resting;
+  for (const long repetitions : shapes_of_pass(resting)) EXPECT_EQ(repetitions, 0);
 }
 
 }  // namespace

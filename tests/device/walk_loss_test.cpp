@@ -24,12 +24,11 @@ class WalkLossTest : public ::testing::Test {
  protected:
   WalkLossTest() { agent.SetColumns(4, DistinctColumns()); }
 
-  // One pass through the relay; returns how many rounds it completed. The default time-out is short
-  // enough that a lost datagram costs little.
-  size_t PassThrough(const UdpRelay& relay, long timeout_us = 5 * 1000) {
+  // One pass through the relay with these access keys and one retry; returns how many rounds it
+  // completed. The default time-out is short enough that a lost datagram costs little.
+  size_t PassThrough(const UdpRelay& relay, const std::string& access = R"("timeout_seconds":"0.005")") {
     InitHostSide(device, 12, R"({"agent":")" + relay.address() + R"(","address":4})");
-    device.session_.timeout = timeout_us;
-    device.session_.retries = 1;
+    device.ReadAccess(ParseJson("{" + access + R"(,"retries":1})"));
     const size_t before = standin::PublishedOf(device).size();
     testing::internal::CaptureStdout();
     device.do_sample();
@@ -62,8 +61,7 @@ TEST_F(WalkLossTest, LossCostsRetransmissionsNeverThePass) {
 // Under the fixed rule: an adaptive wait may end before a loaded machine's answer, and send again.
 TEST_F(WalkLossTest, DuplicatedDatagramsChangeNothing) {
   UdpRelay relay(agent.port(), {0.0, 1.0, {}, 7});
-  device.ReadAccess(ParseJson(R"({"retransmission":"fixed"})"));
-  EXPECT_EQ(PassThrough(relay, 5 * 1000 * 1000), 1u);  // no loss: a time-out here would be a fault
+  EXPECT_EQ(PassThrough(relay, R"("timeout_seconds":"5","retransmission":"fixed")"), 1u);  // no loss: a time-out here would be a fault
   ExpectEveryColumnServed();
   EXPECT_EQ(relay.counts().from_clients, kExchangesPerWalk);
   EXPECT_GT(relay.counts().duplicated, 0u);

@@ -14,8 +14,7 @@
 // Device 12 at address 4 of the agent; a 100 ms time-out, so silence costs milliseconds.
 inline void AimProbe(QiraoidProbe& device, const std::string& agent_address, int retries) {
   InitHostSide(device, 12, R"({"agent":")" + agent_address + R"(","address":4})");
-  device.session_.timeout = 100 * 1000;
-  device.session_.retries = retries;
+  device.ReadAccess(ParseJson(R"({"timeout_seconds":"0.1","retries":)" + std::to_string(retries) + "}"));
 }
 
 // Runs one pass, puts its log lines in *log, and returns how many rounds it completed.

@@ -1,6 +1,9 @@
-// The cabinet device with its protected state in view, for tests.
+// The cabinet device with the host template's state and its settings' readers in view, for tests.
 #pragma once
 
+#include <string>
+
+#include "parse_json.h"
 #include "snmp_qiraoid.h"
 
 class QiraoidProbe : public SNMP_QIRAOID {
@@ -8,17 +11,18 @@ class QiraoidProbe : public SNMP_QIRAOID {
   ~QiraoidProbe() override { StopSampling(); }
 
   using SNMP_QIRAOID::b_mode_;
-  using SNMP_QIRAOID::bulk_again_at_;
   using SNMP_QIRAOID::data_ready_;
-  using SNMP_QIRAOID::max_repetitions_;
   using SNMP_QIRAOID::ReadAccess;
+  using SNMP_QIRAOID::ReadRequestShape;
   using SNMP_QIRAOID::ReadSettings;
-  using SNMP_QIRAOID::root_oid_;
-  using SNMP_QIRAOID::root_oid_len_;
   using SNMP_QIRAOID::sample_time_;
-  using SNMP_QIRAOID::session_;
   using SNMP_QIRAOID::signal_no_;
 
+  // appSetting.max_repetitions as InitSetting reads it; 0 leaves one binding per request.
+  void AskForRepetitions(long repetitions) {
+    if (repetitions == 0) return;
+    ReadRequestShape(ParseJson(R"({"max_repetitions":)" + std::to_string(repetitions) + "}"));
+  }
   float Column(int column) {
     auto guard = GuardRecord();
     return data_.value[column - 1];

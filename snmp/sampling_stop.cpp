@@ -1,4 +1,4 @@
-#include "stop_signal.h"
+#include "sampling_stop.h"
 
 #include <fcntl.h>
 #include <sys/eventfd.h>
@@ -25,14 +25,14 @@ int AboveTheSelectLimit(int fd) {
 
 }  // namespace
 
-StopSignal::StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+SamplingStop::SamplingStop() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
   fd_ = AboveTheSelectLimit(fd_);
 }
 
-StopSignal::~StopSignal() { close(fd_); }
+SamplingStop::~SamplingStop() { close(fd_); }
 
-void StopSignal::Raise() {
+void SamplingStop::Raise() {
   {
     std::lock_guard<std::mutex> guard(mutex_);
     raised_.store(true);
@@ -43,7 +43,7 @@ void StopSignal::Raise() {
   [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
 }
 
-bool StopSignal::WaitFor(std::chrono::milliseconds pause) {
+bool SamplingStop::WaitFor(std::chrono::milliseconds pause) {
   std::unique_lock<std::mutex> lock(mutex_);
   return wake_.wait_for(lock, pause, [this] { return raised_.load(); });
 }

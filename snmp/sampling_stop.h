@@ -1,4 +1,4 @@
-// StopSignal: tells a sampling thread to stop. Raising it ends a pause at once and makes its
+// SamplingStop: tells a sampling thread to stop. Raising it ends a pause at once and makes its
 // descriptor readable, so a thread blocked waiting for an agent's answer wakes too.
 #pragma once
 
@@ -9,12 +9,12 @@
 
 namespace qiraoid {
 
-class StopSignal {
+class SamplingStop {
  public:
-  StopSignal();  // throws std::system_error when no descriptor can be had
-  ~StopSignal();
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
+  SamplingStop();  // throws std::system_error when no descriptor can be had
+  ~SamplingStop();
+  SamplingStop(const SamplingStop&) = delete;
+  SamplingStop& operator=(const SamplingStop&) = delete;
 
   void Raise();
   bool raised() const { return raised_.load(); }
