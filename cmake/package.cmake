@@ -16,6 +16,11 @@ execute_process(COMMAND gzip -9nc ${QIRAOID_CHANGELOG} OUTPUT_FILE ${CMAKE_BINAR
                 COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/debian/copyright
         DESTINATION ${QIRAOID_DOC_DIR} COMPONENT plugin)
+# What an integrator reads on the controller: how to install, configure and remove the plug-in, and
+# example device configurations.
+install(FILES ${PROJECT_SOURCE_DIR}/plugin/doc/README.md DESTINATION ${QIRAOID_DOC_DIR} COMPONENT plugin)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/plugin/doc/examples/ DESTINATION ${QIRAOID_DOC_DIR}/examples
+        COMPONENT plugin)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QIRAOID_PACKAGE_NAME})

@@ -9,8 +9,10 @@ destdir=$(mktemp -d "${TMPDIR:-/tmp}/install-test-XXXXXX")
 trap 'rm -rf "$destdir"' EXIT
 
 declare -A files=(  # component: files below the prefix
-  [plugin]="$PLUGIN_DIR/snmp_qiraoid.so share/doc/snmp-qiraoid/copyright share/doc/snmp-qiraoid/changelog.gz"
-  [runner]="bin/zrmhost $LIBDIR/libzrmhost_standin.so.${VERSION%%.*} $LIBDIR/libzrmhost_standin.so.$VERSION"
+  [plugin]="$PLUGIN_DIR/snmp_qiraoid.so share/doc/snmp-qiraoid/copyright share/doc/snmp-qiraoid/changelog.gz
+            share/doc/snmp-qiraoid/README.md share/doc/snmp-qiraoid/examples/v3-authpriv.json"
+  [runner]="bin/zrmhost $LIBDIR/libzrmhost_standin.so.${VERSION%%.*} $LIBDIR/libzrmhost_standin.so.$VERSION
+            $DATADIR/snmp_qiraoid/prometheus/qiraoid_rules.yml"
   [simulator]="$DATADIR/snmp_qiraoid/cabinet/cabinet $DATADIR/snmp_qiraoid/cabinet/pass-handler.pl"
 )
 failed=0
