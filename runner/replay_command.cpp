@@ -1,6 +1,8 @@
+#include <optional>
 #include <vector>
 
 #include "commands.h"
+#include "config_problems.h"
 #include "history_file.h"
 #include "host_session.h"
 #include "line_output.h"
@@ -36,7 +38,9 @@ bool Feed(ZRMSocketDevice& device, uint32_t id, HistoryFile& file, const RoundPr
 }  // namespace
 
 int ReplayHistory(const Options& options) {
-  const std::vector<DeviceConfig> configs = LoadRunConfig(options.config, AgentUse::kDropped);
+  const std::optional<std::vector<DeviceConfig>> accepted = LoadAcceptedConfig(options.config, AgentUse::kDropped);
+  if (!accepted) return 1;
+  const std::vector<DeviceConfig>& configs = *accepted;
   std::vector<HistoryFile> files = OpenHistories(options.history, configs);
 
   LineOutput out(DivertStdoutToStderr());

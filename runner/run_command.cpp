@@ -7,6 +7,7 @@
 
 #include "agent_printer.h"
 #include "commands.h"
+#include "config_problems.h"
 #include "history_store.h"
 #include "host_session.h"
 #include "line_output.h"
@@ -102,7 +103,9 @@ class RunWatch {
 }  // namespace
 
 int RunDevices(const Options& options) {
-  const std::vector<DeviceConfig> configs = LoadRunConfig(options.config, AgentUse::kRequired);
+  const std::optional<std::vector<DeviceConfig>> accepted = LoadAcceptedConfig(options.config, AgentUse::kRequired);
+  if (!accepted) return 1;
+  const std::vector<DeviceConfig>& configs = *accepted;
   std::optional<HistoryStore> history;
   if (!options.history.empty()) {
     MakeDirectories(options.history);

@@ -35,10 +35,13 @@ std::string AgentRefused(const std::string& why) {
          "SNMP address ([udp:|tcp:|udp6:|tcp6:]host[:port]): " + why;
 }
 
-std::string InitSettingRefused(const std::string& key) {
-  return "zrmhost: device 12: InitSetting threw: Type is not convertible to string (" + key +
-         ", where text or a number is read)";
+// Refused before any device starts, with zrmhost check's line.
+std::string SettingRefused(const std::string& problem) {
+  return "zrmhost: configuration {dir}/config.json: devices[0] (id 12): " + problem + "\n";
 }
+
+const std::string kBModeRefused =
+    "appSetting.b_mode refused: needs a whole number: 2 reports the alarm signals, 3 reads thresholdSetting";
 
 std::string ManyDevices(int count, bool whole) {
   std::vector<std::string> devices;
@@ -122,13 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"HostNameWithSlash", ConfigOf({Device("unix/cabinet")}), RunArgs(), 1,
                  AgentRefused("its host name holds a character other than letters")},
         BadInput{"BModeObject", ConfigOf({Device("fake:10", WithSecret("{}"))}), RunArgs(), 1,
-                 InitSettingRefused("appSetting.b_mode holds an object")},
+                 SettingRefused(kBModeRefused)},
         BadInput{"BModeArray", ConfigOf({Device("fake:10", WithSecret("[]"))}), RunArgs(), 1,
-                 InitSettingRefused("appSetting.b_mode holds an array")},
+                 SettingRefused(kBModeRefused)},
         BadInput{"ThresholdEntryOfTheWrongType",
                  ConfigOf({Device("fake:10", WithSecret("\"3\""),
                                   ", \"thresholdSetting\": {\"cur1\": {\"SignalName\": [\"U1\"], \"ID\": \"1\"}}")}),
-                 RunArgs(), 1, InitSettingRefused("thresholdSetting[\"cur1\"].SignalName holds an array")},
+                 RunArgs(), 1, SettingRefused("thresholdSetting[\"cur1\"].SignalName is not text or a number")},
         BadInput{"DumpOfAMonth13Record", {{kHistory, Record({}) + Record({.month = 13})}},
                  {"dump", "{dir}/" + kHistory}, 1,
                  "zrmhost: {dir}/device-12.history is not a history file: record 2 (at byte 5599) has a "
