@@ -18,12 +18,23 @@ void RoundPrinter::OnPublished(ZRMVDevice& device, const std::string& record) {
   const std::optional<DriverFigures> figures =
       format_ == LineFormat::kJson && driver_ != nullptr ? driver_->Figures(device) : std::nullopt;
   const PassFigures* pass = figures && figures->passes > 0 ? &figures->last_pass : nullptr;
-  out_.Write(RoundLine(format_, id, round, DecodeRecord(record), pass));
+  const DecodedRecord decoded = DecodeRecord(record);
+  {
+    const std::lock_guard<std::mutex> guard(times_mutex_);
+    round_times_[id] = decoded.time;
+  }
+  out_.Write(RoundLine(format_, id, round, decoded, pass));
 }
 
 void RoundPrinter::OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& alarm) {
   const uint32_t id = device.DataId();
-  if (progress_.Counting(id)) out_.Write(AlarmLine(format_, id, alarm));
+  if (!progress_.Counting(id)) return;
+  ttime round_time{};
+  {
+    const std::lock_guard<std::mutex> guard(times_mutex_);
+    round_time = round_times_[id];
+  }
+  out_.Write(AlarmLine(format_, id, alarm, round_time));
 }
 
 }  // namespace qiraoid

@@ -1,9 +1,14 @@
 // The host's listener: prints each round a device publishes and each alarm change it reports,
 // for as long as the progress still counts the device's rounds. With a driver link, a JSON round
-// carries the figures of the pass that made it.
+// carries the figures of the pass that made it, and an alarm change the time of the round that
+// told it (a device reports its alarms after publishing the round's record).
 // Threads: OnPublished and OnAlarm come from each device's own round thread, several devices at
 // once; what they share (the progress, the output, the driver link) is safe from any thread.
 #pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
 
 #include "driver_link.h"
 #include "event_lines.h"
@@ -27,6 +32,8 @@ class RoundPrinter : public standin::HostListener {
   RoundProgress& progress_;
   LineFormat format_;
   const DriverLink* driver_;
+  std::mutex times_mutex_;
+  std::map<uint32_t, ttime> round_times_;  // each device's last published record's time
 };
 
 }  // namespace qiraoid

@@ -6,6 +6,7 @@ zrmhost dump --csv).
 
 A record is wrong when any value differs from every value the simulator served for that column
 between the device's previous round and this one (record times have one-second resolution)."""
+import datetime
 import json
 import struct
 import sys
@@ -53,6 +54,11 @@ def read_changes(events):
     return changes
 
 
+def rfc3339_seconds(text):
+    """Seconds since the epoch of a dump's time ("2026-12-10T20:01:58+01:00", or "Z" for UTC)."""
+    return datetime.datetime.fromisoformat(text.replace("Z", "+00:00")).timestamp()
+
+
 def read_records(path):
     """device id -> [(time, values)] in order."""
     records = defaultdict(list)
@@ -61,7 +67,7 @@ def read_records(path):
             if line.startswith("device,"):
                 continue
             fields = line.rstrip("\n").split(",")
-            stamp = time.mktime(time.strptime(fields[1], "%Y-%m-%d %H:%M:%S"))
+            stamp = rfc3339_seconds(fields[1])
             values = [float32(v) if v else None for v in fields[2:]]
             records[int(fields[0])].append((stamp, values))
     return records

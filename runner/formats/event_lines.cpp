@@ -49,12 +49,14 @@ std::string RoundLine(LineFormat format, uint32_t device, int round, const Decod
                                      : TextRoundLine(device, round, record);
 }
 
-std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm) {
+std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm,
+                      const ttime& round_time) {
   if (format == LineFormat::kJson) {
     return "{\"event\":\"alarm\",\"device\":" + std::to_string(device) +
            ",\"signal\":" + std::to_string(alarm.signal_no) + ",\"id\":" +
            JsonQuoted(alarm.signal_id) + ",\"name\":" + JsonQuoted(alarm.signal_name) +
-           ",\"active\":" + (alarm.active ? "true" : "false") + "}";
+           ",\"active\":" + (alarm.active ? "true" : "false") +
+           ",\"time\":" + JsonQuoted(Rfc3339(round_time)) + "}";
   }
   return "device " + std::to_string(device) + " signal " + std::to_string(alarm.signal_no) +
          (alarm.active ? " raised: " : " cleared: ") + alarm.signal_id + " " + alarm.signal_name;
@@ -62,7 +64,7 @@ std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTr
 
 std::string DumpLine(int index, const DecodedRecord& record) {
   std::string line = "record " + std::to_string(index) + ": device " +
-                     std::to_string(record.device_id) + " at " + TimeText(record.time, ' ') + ":";
+                     std::to_string(record.device_id) + " at " + Rfc3339(record.time) + ":";
   for (std::size_t k = 0; k < record.values.size(); ++k) {
     line += " c" + std::to_string(k + 1) + "=" + NumberText(record.values[k]);
   }
@@ -76,7 +78,7 @@ std::string CsvHeader() {
 }
 
 std::string CsvRow(const DecodedRecord& record) {
-  std::string line = std::to_string(record.device_id) + "," + TimeText(record.time, ' ');
+  std::string line = std::to_string(record.device_id) + "," + Rfc3339(record.time);
   for (const float value : record.values) {
     line += ',';
     if (std::isfinite(value)) line += NumberText(value);

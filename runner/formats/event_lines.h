@@ -20,13 +20,16 @@ std::string RoundLine(LineFormat format, uint32_t device, int round, const Decod
                       const PassFigures* pass = nullptr);
 
 // Text: "device 12 signal 82 raised: <id> <name>".
-// JSON: {"event":"alarm","device":12,"signal":82,"id":"...","name":"...","active":true}.
-std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm);
+// JSON: {"event":"alarm","device":12,"signal":82,"id":"...","name":"...","active":true,
+// "time":"<RFC 3339>"}, the time of the round that told the change.
+std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTransition& alarm,
+                      const ttime& round_time);
 
-// One stored record with every column: "record 3: device 12 at <time>: c1=... c1397=...".
+// One stored record with every column: "record 3: device 12 at <RFC 3339>: c1=... c1397=...".
 std::string DumpLine(int index, const DecodedRecord& record);
 
-// Spreadsheet rows: "device,time,c1,...,c1397"; a value that is not a number is an empty cell.
+// Spreadsheet rows: "device,time,c1,...,c1397", the time in RFC 3339; a value that is not a number
+// is an empty cell.
 std::string CsvHeader();
 std::string CsvRow(const DecodedRecord& record);
 

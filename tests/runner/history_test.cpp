@@ -84,8 +84,18 @@ TEST_F(HistoryTest, RunStoresEachRoundAsOneWholeRecord) {
   EXPECT_EQ(std::filesystem::file_size(HistoryOf(13)), 2 * kRecordBytes);
 }
 
+// A zone with a fixed offset that is not UTC's, so that the dump's offset shows.
+constexpr const char* kDumpZone = "TZ=Asia/Kolkata";
+constexpr const char* kDumpOffset = "+05:30";
+
+// "2026-12-10T20:01:58+05:30": the record's local time, then the dump's zone's offset.
+bool IsDumpTime(const std::string& text) {
+  return text.size() == 25 && IsRfc3339Time(text) && IsTimeText(text.substr(0, 19), 'T') &&
+         text.substr(19) == kDumpOffset;
+}
+
 TEST_F(HistoryTest, DumpCsvHasAHeaderAndOneRowPerRecord) {
-  const ProcessResult dump = RunProcess({kRunner, "dump", HistoryOf(13), "--csv"});
+  const ProcessResult dump = RunProcess({"/usr/bin/env", kDumpZone, kRunner, "dump", HistoryOf(13), "--csv"});
   ASSERT_EQ(dump.exit_code, 0) << dump.err;
   const std::vector<std::string> lines = Lines(dump.out);
   ASSERT_EQ(lines.size(), 3u);
@@ -100,7 +110,7 @@ TEST_F(HistoryTest, DumpCsvHasAHeaderAndOneRowPerRecord) {
     const std::vector<std::string> row = Fields(lines[round]);
     ASSERT_EQ(row.size(), 1399u);
     EXPECT_EQ(row[0], "13");
-    EXPECT_TRUE(IsTimeText(row[1], ' ')) << row[1];
+    EXPECT_TRUE(IsDumpTime(row[1])) << row[1];
     EXPECT_EQ(row[2], std::to_string(round));                   // c1
     EXPECT_EQ(row[3], "6");                                     // c2
     EXPECT_EQ(row[4], "6.5");                                   // c3
@@ -110,15 +120,15 @@ TEST_F(HistoryTest, DumpCsvHasAHeaderAndOneRowPerRecord) {
 }
 
 TEST_F(HistoryTest, DumpTextShowsEveryColumnOfEachRecord) {
-  const ProcessResult dump = RunProcess({kRunner, "dump", HistoryOf(12)});
+  const ProcessResult dump = RunProcess({"/usr/bin/env", kDumpZone, kRunner, "dump", HistoryOf(12)});
   ASSERT_EQ(dump.exit_code, 0) << dump.err;
   const std::vector<std::string> lines = Lines(dump.out);
   ASSERT_EQ(lines.size(), 2u);
   const std::string at = "record 2: device 12 at ";
-  ASSERT_GT(lines[1].size(), at.size() + 19);
+  ASSERT_GT(lines[1].size(), at.size() + 25);
   EXPECT_EQ(lines[1].substr(0, at.size()), at);
-  EXPECT_TRUE(IsTimeText(lines[1].substr(at.size(), 19), ' ')) << lines[1].substr(0, 100);
-  EXPECT_EQ(lines[1].substr(at.size() + 19, 21), ": c1=2 c2=5 c3=5.5 c4");
+  EXPECT_TRUE(IsDumpTime(lines[1].substr(at.size(), 25))) << lines[1].substr(0, 100);
+  EXPECT_EQ(lines[1].substr(at.size() + 25, 21), ": c1=2 c2=5 c3=5.5 c4");
   EXPECT_NE(lines[1].find(" c324=0 c325=0 c326=167 "), std::string::npos);
   EXPECT_TRUE(lines[1].size() > 12 && lines[1].substr(lines[1].size() - 12) == " c1397=702.5")
       << lines[1].substr(lines[1].size() - 40);

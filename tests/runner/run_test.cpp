@@ -84,11 +84,12 @@ TEST_F(RunTest, JsonTimesCarryTheLocalOffset) {
     std::vector<std::string> offsets;
   } rows[] = {{"TZ=UTC", {"Z"}}, {"TZ=Asia/Kolkata", {"+05:30"}}, {"TZ=America/New_York", {"-05:00", "-04:00"}}};
   for (const auto& row : rows) {
-    std::vector<std::string> argv = Run({DeviceText(12, "fake:10", 4, 1)}, {"--json", "--rounds", "1"});
+    std::vector<std::string> argv = Run({DeviceText(12, "fake:10", 4, 2)}, {"--json", "--rounds", "1"});
     argv.insert(argv.begin(), {"/usr/bin/env", row.zone});
     const ProcessResult result = RunProcess(argv);
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    const std::vector<Json::Value> rounds = RoundsOf(ParseJsonLines(result.out), 12);
+    const std::vector<Json::Value> events = ParseJsonLines(result.out);
+    const std::vector<Json::Value> rounds = RoundsOf(events, 12);
     ASSERT_EQ(rounds.size(), 1u) << row.zone;
     const std::string time = rounds[0]["time"].asString();
     EXPECT_TRUE(IsRfc3339Time(time)) << time;
@@ -98,6 +99,13 @@ TEST_F(RunTest, JsonTimesCarryTheLocalOffset) {
     }
     EXPECT_TRUE(offset_found) << row.zone << " " << time;
     EXPECT_FALSE(rounds[0].isMember("pass"));  // the fake plug-in has no driver figures
+    int alarms = 0;
+    for (const Json::Value& event : events) {
+      if (event["event"].asString() != "alarm") continue;
+      ++alarms;
+      EXPECT_EQ(event["time"].asString(), time) << row.zone;  // the time of the round that told it
+    }
+    EXPECT_EQ(alarms, 2) << result.out.substr(0, 2000);
   }
 }
 
