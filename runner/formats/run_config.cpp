@@ -10,7 +10,6 @@
 #include <json/reader.h>
 
 #include "agent_address.h"
-#include "config_file.h"
 #include "json_text.h"
 #include "known_settings.h"
 #include "nearest_key.h"
@@ -182,10 +181,6 @@ std::vector<DeviceConfig> ParseRunConfig(std::string_view text, const std::strin
     if (!problems.empty()) throw RunnerError(problems.front());
   }
   return std::move(checked.devices);
-}
-
-std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use) {
-  return ParseRunConfig(ReadConfigFile(path), path, agent_use);
 }
 
 std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs) {

@@ -43,8 +43,6 @@ CheckedRunConfig CheckRunConfig(std::string_view text, const std::string& name, 
 // device entry).
 std::vector<DeviceConfig> ParseRunConfig(std::string_view text, const std::string& name,
                                          AgentUse agent_use);
-// Reads the file (see config_file.h) and parses it.
-std::vector<DeviceConfig> LoadRunConfig(const std::string& path, AgentUse agent_use);
 
 std::vector<uint32_t> DeviceIds(const std::vector<DeviceConfig>& configs);
 
