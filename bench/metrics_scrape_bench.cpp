@@ -51,7 +51,7 @@ std::vector<qiraoid::DeviceMetrics> ThousandDevices() {
     for (unsigned short number = 1; number <= 312; ++number) {
       char id[16];
       std::snprintf(id, sizeof id, "12083017%03u0", number);
-      device.signals.push_back({number, id, number == 82});
+      device.signals.push_back({number, id, "\u5e02\u7535\u6545\u969c", number == 82});
     }
     qiraoid::DriverFigures figures;
     figures.passes = 12400;
@@ -85,7 +85,7 @@ std::size_t Scrape(unsigned short port, bool gzip) {
 void BM_ScrapeOfAThousandDevices(benchmark::State& state) {
   static const std::vector<qiraoid::DeviceMetrics> devices = ThousandDevices();
   qiraoid::MetricsServer server({"127.0.0.1", 0});
-  server.Serve([] { return qiraoid::MetricsPage(devices); });
+  server.Serve([] { return qiraoid::MetricsPage(devices, {"1.0.0", qiraoid::ReadProcessFigures()}); });
   const bool gzip = state.range(0) != 0;
   std::size_t bytes = 0;
   for (auto _ : state) bytes = Scrape(server.port(), gzip);
@@ -97,7 +97,7 @@ BENCHMARK(BM_ScrapeOfAThousandDevices)->Arg(0)->Arg(1)->Unit(benchmark::kMillise
 // The page alone, without HTTP: how much of a scrape is making the text.
 void BM_PageOfAThousandDevices(benchmark::State& state) {
   static const std::vector<qiraoid::DeviceMetrics> devices = ThousandDevices();
-  for (auto _ : state) benchmark::DoNotOptimize(qiraoid::MetricsPage(devices));
+  for (auto _ : state) benchmark::DoNotOptimize(qiraoid::MetricsPage(devices, {"1.0.0", qiraoid::ReadProcessFigures()}));
 }
 BENCHMARK(BM_PageOfAThousandDevices)->Unit(benchmark::kMillisecond)->UseRealTime();
 

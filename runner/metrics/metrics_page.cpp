@@ -95,6 +95,7 @@ void Alarms(std::string& out, const char* name, const DeviceMetrics& device) {
     Sample(out, name, device.id)
         .Label("signal", uint64_t{signal.number})
         .Label("id", signal.id)
+        .Label("name", signal.name)
         .Value(signal.active ? 1.0 : 0.0);
   }
 }
@@ -150,6 +151,58 @@ const Family kFamilies[] = {
     {"qiraoid_agent_failing", "gauge", "Present while the agent is failing, with the cause.", Failing},
 };
 
+// A family of the runner's own, its one sample unlabelled (or labelled as the function writes it).
+struct RunnerFamily {
+  const char* name;
+  const char* type;
+  const char* help;
+  void (*sample)(std::string& out, const char* name, const RunnerMetrics& runner);
+};
+
+void BuildInfo(std::string& out, const char* name, const RunnerMetrics& runner) {
+  out += name;
+  out += "{version=\"";
+  AppendEscaped(out, runner.version);
+  out += "\"} 1\n";
+}
+
+// A process figure's sample, when the figures could be read.
+template <auto field>
+void ProcessFigure(std::string& out, const char* name, const RunnerMetrics& runner) {
+  if (!runner.process) return;
+  out += name;
+  out += ' ';
+  AppendNumber(out, static_cast<double>((*runner.process).*field));
+  out += '\n';
+}
+
+// The process families under the names and help texts Prometheus' own client libraries use.
+const RunnerFamily kRunnerFamilies[] = {
+    {"qiraoid_build_info", "gauge", "The runner's version, as a label; always 1.", BuildInfo},
+    {"process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
+     ProcessFigure<&ProcessFigures::cpu_seconds>},
+    {"process_open_fds", "gauge", "Number of open file descriptors.", ProcessFigure<&ProcessFigures::open_fds>},
+    {"process_max_fds", "gauge", "Maximum number of open file descriptors.", ProcessFigure<&ProcessFigures::max_fds>},
+    {"process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.",
+     ProcessFigure<&ProcessFigures::virtual_bytes>},
+    {"process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
+     ProcessFigure<&ProcessFigures::resident_bytes>},
+    {"process_start_time_seconds", "gauge", "Start time of the process since unix epoch in seconds.",
+     ProcessFigure<&ProcessFigures::start_time_seconds>},
+};
+
+void AppendHead(std::string& out, const char* name, const char* type, const char* help) {
+  out += "# HELP ";
+  out += name;
+  out += ' ';
+  out += help;
+  out += "\n# TYPE ";
+  out += name;
+  out += ' ';
+  out += type;
+  out += '\n';
+}
+
 }  // namespace
 
 std::string LabelValue(const std::string& text) {
@@ -158,7 +211,7 @@ std::string LabelValue(const std::string& text) {
   return escaped;
 }
 
-std::string MetricsPage(const std::vector<DeviceMetrics>& devices) {
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner) {
   std::size_t expected = 4096;
   for (const DeviceMetrics& device : devices) {
     expected += 1024 + (device.rounds > 0 ? 64 * kQiraoidColumns : 0) + 80 * device.signals.size();
@@ -166,16 +219,12 @@ std::string MetricsPage(const std::vector<DeviceMetrics>& devices) {
   std::string out;
   out.reserve(expected);
   for (const Family& family : kFamilies) {
-    out += "# HELP ";
-    out += family.name;
-    out += ' ';
-    out += family.help;
-    out += "\n# TYPE ";
-    out += family.name;
-    out += ' ';
-    out += family.type;
-    out += '\n';
+    AppendHead(out, family.name, family.type, family.help);
     for (const DeviceMetrics& device : devices) family.samples(out, family.name, device);
+  }
+  for (const RunnerFamily& family : kRunnerFamilies) {
+    AppendHead(out, family.name, family.type, family.help);
+    family.sample(out, family.name, runner);
   }
   return out;
 }

@@ -1,6 +1,6 @@
 // The Prometheus text exposition format (version 0.0.4) of the devices as the runner sees them:
 // the last round's values, the alarm signals' states, rounds so far and the last round's time,
-// and the driver's own figures. Every family is told with HELP and TYPE, its samples labelled
+// and the driver's own figures; then the runner's version and its process' standard figures. Every family is told with HELP and TYPE, its samples labelled
 // with the device id; label values are escaped as the format asks.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver_figures.h"
+#include "process_figures.h"
 #include "snmp_qiraoid_data.h"
 
 namespace qiraoid {
@@ -18,6 +19,7 @@ namespace qiraoid {
 struct SignalState {
   unsigned short number = 0;
   std::string id;  // the signal's identifier, "120830170820"
+  std::string name;  // as the signal table names it
   bool active = false;
 };
 
@@ -30,9 +32,15 @@ struct DeviceMetrics {
   std::optional<DriverFigures> figures;  // nothing for a plug-in without them
 };
 
+// What the page tells of the runner itself.
+struct RunnerMetrics {
+  std::string version;
+  std::optional<ProcessFigures> process;  // nothing where it could not be read
+};
+
 inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
-std::string MetricsPage(const std::vector<DeviceMetrics>& devices);
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner);
 
 // A label value with backslash, double quote and line feed escaped.
 std::string LabelValue(const std::string& text);

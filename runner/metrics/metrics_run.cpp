@@ -17,7 +17,7 @@ void MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
     for (std::size_t index = 0; index < devices.size(); ++index) {
       devices[index].figures = driver.Figures(session.device(index));
     }
-    return MetricsPage(devices);
+    return MetricsPage(devices, {QIRAOID_VERSION, ReadProcessFigures()});
   });
   const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
   Diagnose("serving metrics at http://" + host + ":" + std::to_string(server_.port()) + "/metrics");

@@ -34,7 +34,7 @@ void MetricsStore::OnSignal(ZRMVDevice& device, const standin::SignalReport& sta
   Entry* entry = Find(device);
   if (entry == nullptr) return;
   std::lock_guard<std::mutex> guard(entry->mutex);
-  entry->signals[state.signal_no] = {state.signal_no, state.signal_id, state.active};
+  entry->signals[state.signal_no] = {state.signal_no, state.signal_id, state.signal_name, state.active};
 }
 
 std::vector<DeviceMetrics> MetricsStore::Snapshot() const {

@@ -28,6 +28,17 @@ std::vector<std::string> LinesStarting(const std::string& page, const std::strin
   return lines;
 }
 
+RunnerMetrics Runner() {
+  ProcessFigures process;
+  process.cpu_seconds = 1.25;
+  process.virtual_bytes = 123456789012;
+  process.resident_bytes = 8192;
+  process.start_time_seconds = 1796899000.5;
+  process.open_fds = 17;
+  process.max_fds = 1024;
+  return {"1.0.0", process};
+}
+
 DeviceMetrics Walked(uint32_t id) {
   DeviceMetrics device;
   device.id = id;
@@ -37,7 +48,7 @@ DeviceMetrics Walked(uint32_t id) {
   device.values[1] = std::numeric_limits<float>::quiet_NaN();
   device.values[2] = -std::numeric_limits<float>::infinity();
   device.values[3] = 0.1f;
-  device.signals = {{82, "120830170820", true}};
+  device.signals = {{82, "120830170820", "市电\"A\"路断电", true}};
   DriverFigures figures;
   figures.passes = 4;
   figures.totals.requests = 56;
@@ -49,14 +60,14 @@ DeviceMetrics Walked(uint32_t id) {
 }
 
 TEST(MetricsPage, SamplesNumbersAndEscapes) {
-  const std::string page = MetricsPage({Walked(12)});
+  const std::string page = MetricsPage({Walked(12)}, Runner());
   for (const char* line : {
            "qiraoid_cabinet_value{device=\"12\",column=\"1\"} 230.5\n",
            "qiraoid_cabinet_value{device=\"12\",column=\"2\"} NaN\n",
            "qiraoid_cabinet_value{device=\"12\",column=\"3\"} -Inf\n",
            "qiraoid_cabinet_value{device=\"12\",column=\"4\"} 0.1\n",
            "qiraoid_cabinet_value{device=\"12\",column=\"1397\"} 0\n",
-           "qiraoid_alarm_active{device=\"12\",signal=\"82\",id=\"120830170820\"} 1\n",
+           "qiraoid_alarm_active{device=\"12\",signal=\"82\",id=\"120830170820\",name=\"市电\\\"A\\\"路断电\"} 1\n",
            "qiraoid_rounds_total{device=\"12\"} 3\n",
            "qiraoid_last_round_timestamp_seconds{device=\"12\"} 1796900000.5\n",
            "qiraoid_passes_total{device=\"12\"} 4\n",
@@ -64,6 +75,13 @@ TEST(MetricsPage, SamplesNumbersAndEscapes) {
            "qiraoid_last_pass_duration_seconds{device=\"12\"} 0.25\n",
            "qiraoid_agent_answering{device=\"12\"} 0\n",
            "qiraoid_agent_failing{device=\"12\",cause=\"a \\\"quoted\\\" cause\\\\with a\\nbreak\"} 1\n",
+           "qiraoid_build_info{version=\"1.0.0\"} 1\n",
+           "process_cpu_seconds_total 1.25\n",
+           "process_open_fds 17\n",
+           "process_max_fds 1024\n",
+           "process_virtual_memory_bytes 123456789012\n",
+           "process_resident_memory_bytes 8192\n",
+           "process_start_time_seconds 1796899000.5\n",
        }) {
     EXPECT_THAT(page, HasSubstr(line));
   }
@@ -72,15 +90,17 @@ TEST(MetricsPage, SamplesNumbersAndEscapes) {
 TEST(MetricsPage, EachFamilyToldOnceAndOnlyKnownSamples) {
   DeviceMetrics fresh;  // no round yet, no figures: a plug-in without them
   fresh.id = 13;
-  const std::string page = MetricsPage({Walked(12), fresh});
+  const std::string page = MetricsPage({Walked(12), fresh}, {"1.0.0", std::nullopt});  // no process figures
   // Every family is told once whatever the devices: the same HELP lines as a page of none, each once.
   // Which families there are is README.md's table's (readme_metrics_test.cpp).
-  EXPECT_THAT(LinesStarting(page, "# HELP "), ElementsAreArray(LinesStarting(MetricsPage({}), "# HELP ")));
+  EXPECT_THAT(LinesStarting(page, "# HELP "), ElementsAreArray(LinesStarting(MetricsPage({}, Runner()), "# HELP ")));
   std::vector<std::string> helps = LinesStarting(page, "# HELP ");
   EXPECT_EQ(std::set<std::string>(helps.begin(), helps.end()).size(), helps.size());
   EXPECT_THAT(page, HasSubstr("# TYPE qiraoid_rounds_total counter\n"));
   EXPECT_THAT(page, HasSubstr("# TYPE qiraoid_cabinet_value gauge\n"));
   EXPECT_THAT(page, HasSubstr("qiraoid_rounds_total{device=\"13\"} 0\n"));
+  EXPECT_THAT(page, HasSubstr("qiraoid_build_info{version=\"1.0.0\"} 1\n"));
+  EXPECT_THAT(LinesStarting(page, "process_"), ::testing::IsEmpty());
   for (const char* absent : {"qiraoid_cabinet_value{device=\"13\"", "qiraoid_alarm_active{device=\"13\"",
                              "qiraoid_last_round_timestamp_seconds{device=\"13\"",
                              "qiraoid_passes_total{device=\"13\"", "qiraoid_agent_answering{device=\"13\""}) {

@@ -50,8 +50,8 @@ TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
   EXPECT_EQ(SampleValue(page, R"(qiraoid_cabinet_value{device="12",column="2"})"), "229.8");
   EXPECT_EQ(LinesStartingWith(page, R"(qiraoid_cabinet_value{device="12",)"), 1397u);
   EXPECT_EQ(LinesStartingWith(page, R"(qiraoid_cabinet_value{device="13",)"), 0u);
-  EXPECT_EQ(SampleValue(page, R"(qiraoid_alarm_active{device="12",signal="82",id="120830170820"})"), "1");
-  EXPECT_EQ(SampleValue(page, R"(qiraoid_alarm_active{device="12",signal="1",id="120830170010"})"), "0");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_alarm_active{device="12",signal="82",id="120830170820",name="第一路防雷状态"})"), "1");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_alarm_active{device="12",signal="1",id="120830170010",name="第一路U1上上限"})"), "0");
   EXPECT_EQ(LinesStartingWith(page, R"(qiraoid_alarm_active{device="12",)"), 312u);
   EXPECT_NE(SampleValue(page, R"(qiraoid_last_round_timestamp_seconds{device="12"})"), "");
   EXPECT_EQ(SampleValue(page, R"(qiraoid_passes_total{device="12"})"), "1");
@@ -61,6 +61,10 @@ TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
   EXPECT_EQ(SampleValue(page, R"(qiraoid_agent_answering{device="12"})"), "1");
   EXPECT_EQ(SampleValue(page, R"(qiraoid_agent_answering{device="13"})"), "0");
   EXPECT_EQ(SampleValue(page, R"(qiraoid_rounds_total{device="13"})"), "0");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_build_info{version=")" QIRAOID_VERSION R"("})"), "1");
+  EXPECT_NE(SampleValue(page, "process_resident_memory_bytes"), "");
+  EXPECT_NE(SampleValue(page, "process_open_fds"), "");
+  EXPECT_NE(SampleValue(page, "process_start_time_seconds"), "");
   EXPECT_NE(SampleValue(page, R"(qiraoid_silences_total{device="13"})"), "0");
   EXPECT_NE(SampleValue(page, R"(qiraoid_retransmissions_total{device="13"})"), "0");
 

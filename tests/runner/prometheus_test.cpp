@@ -109,7 +109,7 @@ TEST(RunnerPrometheus, ScrapesValuesAnAlarmRaisedAndClearedAndThePassDuration) {
   EXPECT_EQ(prometheus.Value(R"(qiraoid_alarm_active{device="12",signal="82"})"), "0");
 
   agent.SetColumns(4, {{324, "1"}});
-  EXPECT_TRUE(prometheus.Await(R"(qiraoid_alarm_active{device="12",signal="82",id="120830170820"})", "1"));
+  EXPECT_TRUE(prometheus.Await(R"(qiraoid_alarm_active{device="12",signal="82",id="120830170820",name="第一路防雷状态"})", "1"));
   agent.SetColumns(4, {{324, "0"}});
   EXPECT_TRUE(prometheus.Await(R"(qiraoid_alarm_active{device="12",signal="82",id="120830170820"})", "0"));
 

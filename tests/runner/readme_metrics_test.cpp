@@ -51,8 +51,8 @@ std::vector<Family> Matches(const std::vector<std::string>& lines, const std::re
 
 TEST(Readme, MetricsTableNamesEachFamilyOfThePageWithItsType) {
   const std::regex type_line(R"(# TYPE (\w+) (\w+))");
-  const std::regex table_row(R"(\| `(qiraoid_\w+)(?:\{[\w,]*\})?` \| (\w+) \|.*)");
-  const std::vector<Family> page = Matches(Lines(MetricsPage({})), type_line);
+  const std::regex table_row(R"(\| `((?:qiraoid|process)_\w+)(?:\{[\w,]*\})?` \| (\w+) \|.*)");
+  const std::vector<Family> page = Matches(Lines(MetricsPage({}, {})), type_line);
   ASSERT_FALSE(page.empty());
   // A row missing, one too many (or twice) or a wrong type shows as a difference here.
   EXPECT_THAT(Matches(Lines(Readme()), table_row), ContainerEq(page));
