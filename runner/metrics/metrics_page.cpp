@@ -76,12 +76,16 @@ class Sample {
   std::string& out_;
 };
 
-struct Family {
+// One family of the page: its head, and what writes its samples from one source (a device, or
+// the runner itself).
+template <typename Source>
+struct FamilyOf {
   const char* name;
   const char* type;
   const char* help;
-  void (*samples)(std::string& out, const char* name, const DeviceMetrics& device);
+  void (*samples)(std::string& out, const char* name, const Source& source);
 };
+using Family = FamilyOf<DeviceMetrics>;
 
 void Values(std::string& out, const char* name, const DeviceMetrics& device) {
   if (device.rounds == 0) return;
@@ -152,12 +156,7 @@ const Family kFamilies[] = {
 };
 
 // A family of the runner's own, its one sample unlabelled (or labelled as the function writes it).
-struct RunnerFamily {
-  const char* name;
-  const char* type;
-  const char* help;
-  void (*sample)(std::string& out, const char* name, const RunnerMetrics& runner);
-};
+using RunnerFamily = FamilyOf<RunnerMetrics>;
 
 void BuildInfo(std::string& out, const char* name, const RunnerMetrics& runner) {
   out += name;
@@ -224,7 +223,7 @@ std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerM
   }
   for (const RunnerFamily& family : kRunnerFamilies) {
     AppendHead(out, family.name, family.type, family.help);
-    family.sample(out, family.name, runner);
+    family.samples(out, family.name, runner);
   }
   return out;
 }
