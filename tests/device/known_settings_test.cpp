@@ -1,6 +1,9 @@
 // The one list of known settings: the nearest known key for a slip, the unknown-key lines a device
 // logs (only when there is an unknown key), the problems a check finds without polling, and one
 // verdict per value from the table, the device and the check.
+#include <algorithm>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@ namespace qiraoid {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
@@ -60,6 +64,36 @@ std::string InitSettingLog(const std::string& config) {
   device.InitSetting(ParseJson(config));
   std::string log = testing::internal::GetCapturedStdout();
   return log.substr(0, log.find("SNMP_QIRAOID::do_sample"));
+}
+
+// The keys of the first table headed "| Key | Values" in a README, in its order.
+std::vector<std::string> KeyTable(const char* path) {
+  std::ifstream in(path);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  std::vector<std::string> keys;
+  const std::regex row(R"(\| `(\w+)` \|.*)");
+  bool in_table = false;
+  std::smatch match;
+  for (std::string line; std::getline(in, line);) {
+    if (!in_table) {
+      in_table = line.rfind("| Key | Values", 0) == 0;
+    } else if (std::regex_match(line, match, row)) {
+      keys.push_back(match[1]);
+    } else if (line.empty() || line[0] != '|') {
+      break;
+    }
+  }
+  return keys;
+}
+
+// The project's README and the one the package ships each list every appSetting key but b_mode
+// (which they describe apart), and nothing else, so neither can fall behind the device.
+TEST(KnownSettings, BothReadmesTableEveryKeyTheDeviceReads) {
+  std::vector<std::string> keys = AppSettingKeys();
+  keys.erase(std::remove(keys.begin(), keys.end(), "b_mode"), keys.end());
+  for (const char* readme : {README_PATH, PLUGIN_README_PATH}) {
+    EXPECT_THAT(KeyTable(readme), UnorderedElementsAreArray(keys)) << readme;
+  }
 }
 
 TEST(UnknownAppSettingKeys, OneLinePerUnknownKeyWithTheNearestWhenClose) {
