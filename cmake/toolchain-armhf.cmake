@@ -1,6 +1,6 @@
 # Cross build for the 32-bit ARMv7 hard-float controller (armhf: long and Net-SNMP's oid are 32 bits)
 # with Debian's arm-linux-gnueabihf toolchain, through the armhf and armhf-package presets
-# (CMakePresets.json) that scripts/build-armhf.sh, test-armhf.sh and package-armhf.sh use:
+# (CMakePresets.json) that scripts/build-armhf.sh, test-armhf.sh and package.sh use:
 #   cmake --preset armhf
 #
 # Headers and libraries other than libc and libstdc++ (which come with the toolchain) are taken from

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the cabinet simulator need.
 # Idempotent: asks apt only for what is missing. Pass --armhf to add the cross toolchain too,
+# --package to add what the Debian packages are made with (scripts/package.sh),
 # --fuzz to add clang and libFuzzer, --lintian to add Debian's package checker, --valgrind to add
 # valgrind (scripts/instructions.sh).
 set -euo pipefail
@@ -12,6 +13,7 @@ for flag in "$@"; do
   case "${flag}" in
     --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;
     --fuzz) packages+=(clang-14 libfuzzer-14-dev) ;;
+    --package) packages+=(dpkg-dev file help2man) ;;
     --lintian) packages+=(lintian) ;;
     --valgrind) packages+=(valgrind) ;;
     *) echo "install-deps.sh: unknown flag ${flag}" >&2; exit 2 ;;

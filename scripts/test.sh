@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, then builds and runs the whole suite natively,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, under ThreadSanitizer, fuzzes for a short
-# while, runs the suite for armhf under emulation, and packages the plug-in for armhf and checks
-# the package with lintian.
+# while, runs the suite for armhf under emulation, then makes the Debian packages (the plug-in and
+# the tools) for armhf and amd64, checks them with lintian and tests them as shipped: the packaged
+# runner runs the packaged plug-in from its installed path, under qemu-arm and natively.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,9 +30,16 @@ scripts/fuzz.sh 15
 echo "=== armhf ==="
 scripts/test-armhf.sh
 
-# The package for the controller, and what Debian's package checker finds in it.
-echo "=== armhf package ==="
+# The packages for the controller and for a laptop, what Debian's package checker finds in them,
+# and a round of the packaged runner with the packaged plug-in, unpacked as dpkg lays them out.
 scripts/install-deps.sh --lintian
-deb=$(scripts/package-armhf.sh | tail -n 1)
-dpkg-deb --info "${deb}"
-lintian --display-info --fail-on error,warning "${deb}"
+for arch in armhf amd64; do
+  echo "=== ${arch} packages ==="
+  written=$(scripts/package.sh "${arch}")
+  mapfile -t debs < <(tail -n 2 <<<"${written}")
+  for deb in "${debs[@]}"; do
+    dpkg-deb --info "${deb}"
+  done
+  lintian --display-info --fail-on error,warning "${debs[@]}"
+  scripts/test-packages.sh "${arch}" "${debs[@]}"
+done

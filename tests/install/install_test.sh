@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs each component of BUILD_DIR with the prefix /usr below a fresh DESTDIR and checks that it
 # brings its own files and none of another component's, then starts the installed runner, which
-# must find the stand-in library it installed beside itself.
+# must find the stand-in library it installed in its own folder below the libdir.
 # usage: install_test.sh [EMULATOR...]
 #   (CMAKE, BUILD_DIR, VERSION, LIBDIR, PLUGIN_DIR and DATADIR come from the environment)
 set -euo pipefail
@@ -11,8 +11,8 @@ trap 'rm -rf "$destdir"' EXIT
 declare -A files=(  # component: files below the prefix
   [plugin]="$PLUGIN_DIR/snmp_qiraoid.so share/doc/snmp-qiraoid/copyright share/doc/snmp-qiraoid/changelog.gz
             share/doc/snmp-qiraoid/README.md share/doc/snmp-qiraoid/examples/v3-authpriv.json"
-  [runner]="bin/zrmhost $LIBDIR/libzrmhost_standin.so.${VERSION%%.*} $LIBDIR/libzrmhost_standin.so.$VERSION
-            $DATADIR/snmp_qiraoid/prometheus/qiraoid_rules.yml"
+  [runner]="bin/zrmhost $LIBDIR/zrmhost/libzrmhost_standin.so.${VERSION%%.*} $LIBDIR/zrmhost/libzrmhost_standin.so.$VERSION
+            $DATADIR/snmp_qiraoid/prometheus/qiraoid_rules.yml share/doc/snmp-qiraoid-tools/copyright"
   [simulator]="$DATADIR/snmp_qiraoid/cabinet/cabinet $DATADIR/snmp_qiraoid/cabinet/pass-handler.pl"
 )
 failed=0
