@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <stdexcept>
 
 #include "metrics_page.h"
@@ -31,6 +30,10 @@ struct ReservedSuffix {
 constexpr ReservedSuffix kReservedSuffixes[] = {
     {"_total", "counters"}, {"_count", "histograms and summaries"}, {"_sum", "histograms and summaries"},
     {"_bucket", "histograms"}};
+
+// Series Prometheus writes itself for every target it scrapes.
+constexpr std::string_view kScrapeSeries[] = {"up", "scrape_duration_seconds", "scrape_samples_scraped",
+                                              "scrape_samples_post_metric_relabeling", "scrape_series_added"};
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -120,7 +123,8 @@ int ColumnOf(const Field& field) {
   const bool digits = !field.value && !field.name.empty() &&
                       std::all_of(field.name.begin(), field.name.end(), IsDigit);
   if (!digits) throw LineProblem(Quoted(field.text) + " is not a column number; a line starts with one");
-  const int column = field.name.size() > 5 ? 0 : std::stoi(field.name);
+  int column = 0;
+  for (const char digit : field.name) column = std::min(column * 10 + (digit - '0'), kQiraoidColumns + 1);
   if (column < 1 || column > kQiraoidColumns) {
     throw LineProblem("column " + field.name + " is not in 1-" + std::to_string(kQiraoidColumns));
   }
@@ -152,6 +156,9 @@ void CheckFullName(const std::string& name) {
     }
   }
   if (IsPageFamily(name)) throw LineProblem("metric " + name + " is one of the page's own");
+  if (std::find(std::begin(kScrapeSeries), std::end(kScrapeSeries), name) != std::end(kScrapeSeries)) {
+    throw LineProblem("metric " + name + " is one Prometheus writes itself for every scrape");
+  }
   if (IsCsvHeading(name)) throw LineProblem("metric " + name + " is one of dump --csv's own headings");
 }
 
@@ -190,9 +197,19 @@ MapLabels LabelsOf(const std::vector<Field>& fields, std::size_t first) {
   return labels;
 }
 
+// The line's text as the page can carry it: UTF-8 without control characters but the tab.
+void CheckCharacters(std::string_view text) {
+  if (!IsUtf8(text)) throw LineProblem("it is not valid UTF-8");
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) {
+      throw LineProblem("it holds a control character");
+    }
+  }
+}
+
 // A line's mapping; nothing for a blank line or a comment.
 std::optional<MapLine> ParseLine(std::string_view text) {
-  if (!IsUtf8(text)) throw LineProblem("it is not valid UTF-8");
+  CheckCharacters(text);
   const std::vector<Field> fields = Fields(text).All();
   if (fields.empty()) return std::nullopt;
   MapLine line;

@@ -32,7 +32,7 @@ TEST(ColumnMap, GoodLinesGiveMetricsInTheirFirstLinesOrder) {
       "13 phase_voltage volts feed=\"feed A\" phase=L2\n"   // the same family, its labels in another order
       "14 phase_voltage_volts phase=L3 feed=B\n"            // the name already ends with the unit
       "30 load_ratio ratio\n"
-      "31 humidity percent site=\"a \\\"quoted\\\" \\\\ name\" room=#1\n"
+      "0031 humidity percent site=\"a \\\"quoted\\\" \\\\ name\" room=#1\n"  // a leading zero or two
       "1397 energy_kwh");
   EXPECT_THAT(reading.problems, IsEmpty());
   EXPECT_THAT(reading.map.metrics,
@@ -64,7 +64,7 @@ TEST(ColumnMap, EmptyOrCommentsOnlyMapsNothing) {
 
 struct BadMap {
   const char* name;
-  const char* text;
+  std::string text;
   const char* problem;
 };
 
@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The column.
         BadMap{"ColumnAbove1397", "1500 x", "cabinet/columns.map:1: column 1500 is not in 1-1397"},
         BadMap{"ColumnZero", "0 x", "cabinet/columns.map:1: column 0 is not in 1-1397"},
+        BadMap{"ColumnWithLeadingZeros", "0001398 x", "cabinet/columns.map:1: column 0001398 is not in 1-1397"},
         BadMap{"ColumnOfElevenDigits", "99999999999 x", "cabinet/columns.map:1: column 99999999999 is not in 1-1397"},
         BadMap{"ColumnWithALetter", "12a x", "cabinet/columns.map:1: \"12a\" is not a column number; a line starts with one"},
         BadMap{"NegativeColumn", "-3 x", "cabinet/columns.map:1: \"-3\" is not a column number; a line starts with one"},
@@ -112,6 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadMap{"WordThatIsNoUnit", "12 qiraoid_agent answering", "cabinet/columns.map:1: unit \"answering\" is not one of volts, amperes, "
                                              "watts, volt_amperes, volt_amperes_reactive, hertz, celsius, joules, "
                                              "seconds, ratio, percent"},
+        BadMap{"PrometheusUp", "12 up", "cabinet/columns.map:1: metric up is one Prometheus writes itself for every scrape"},
+        BadMap{"PrometheusScrapeSeries", "12 scrape_duration seconds",
+               "cabinet/columns.map:1: metric scrape_duration_seconds is one Prometheus writes itself for every scrape"},
         BadMap{"CsvColumnHeading", "12 c7", "cabinet/columns.map:1: metric c7 is one of dump --csv's own headings"},
         BadMap{"CsvTimeHeading", "12 time", "cabinet/columns.map:1: metric time is one of dump --csv's own headings"},
         BadMap{"CsvDeviceHeading", "12 device", "cabinet/columns.map:1: metric device is one of dump --csv's own headings"},
@@ -140,6 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadMap{"UnknownEscape", "12 v phase=\"L\\1\"", "cabinet/columns.map:1: label \"phase\": its value holds a backslash that is "
                                       "not \\\\ or \\\""},
         BadMap{"EscapedClosingQuote", "12 v phase=\"L1\\\"", "cabinet/columns.map:1: label \"phase\": its value has no closing quote"},
+        BadMap{"ControlCharacter", "12 v phase=\"L\x01\"", "cabinet/columns.map:1: it holds a control character"},
+        BadMap{"NulByte", std::string("12 v\0", 5), "cabinet/columns.map:1: it holds a control character"},
         BadMap{"NotUtf8", "12 v phase=L\xff", "cabinet/columns.map:1: it is not valid UTF-8"},
         // Against the lines before: a column once, a metric's lines alike in their label names and
         // apart in their values. The line's number counts every line, blank and comment too.
