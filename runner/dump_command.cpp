@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "accepted_column_map.h"
+#include "column_map_problems.h"
 #include "commands.h"
 #include "event_lines.h"
 #include "history_file.h"

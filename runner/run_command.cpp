@@ -5,7 +5,7 @@
 
 #include <signal.h>
 
-#include "accepted_column_map.h"
+#include "column_map_problems.h"
 #include "agent_printer.h"
 #include "commands.h"
 #include "config_problems.h"
