@@ -18,10 +18,10 @@ namespace {
 const char kSynopsis[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
-    "              [--metrics HOST:PORT]\n"
+    "              [--metrics HOST:PORT] [--column-map MAP]\n"
     "  zrmhost replay --plugin PATH --config FILE --history DIR [--json]\n"
-    "  zrmhost dump FILE [--csv]\n"
-    "  zrmhost check --config FILE\n"
+    "  zrmhost dump FILE [--csv] [--column-map MAP]\n"
+    "  zrmhost check --config FILE [--column-map MAP]\n"
     "  zrmhost [COMMAND] --help\n"
     "\n"
     "FILE is JSON: {\"devices\": [{\"id\": 12, \"agent\": \"udp:192.0.2.10:161\", \"address\": 4,\n"
@@ -29,6 +29,9 @@ const char kSynopsis[] =
     "  handed to the device as its configuration. At most 16 MB and 1024 devices; \"agent\" is\n"
     "  [udp:|tcp:|udp6:|tcp6:]host[:port], the host an IPv4 address, an IPv6 address in brackets\n"
     "  or a host name, the port 1-65535 (161 when absent).\n"
+    "MAP is a column map, for run with --metrics and dump with --csv (check checks it): one line\n"
+    "  per column, \"12 phase_voltage volts phase=L1\" (column, metric name, optional unit,\n"
+    "  labels); '#' starts a comment.\n"
     "Output: one line per event on standard output (--json: one JSON object per line); the\n"
     "  plug-in's own log lines go to standard error.\n"
     "Exit status: 0 done, 1 bad input or failed run (check: a problem found), 2 bad command line.\n";
@@ -73,9 +76,12 @@ CLI::App* AddRun(CLI::App& app, Options& options) {
       ->type_name("S")->check(CLI::Validator(SecondsProblem, ""));
   run.add_option("--history", options.history, "append every stored record to DIR/device-<id>.history")
       ->type_name("DIR");
-  run.add_option("--metrics", options.metrics,
-                 "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
-      ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
+  CLI::Option* metrics =
+      run.add_option("--metrics", options.metrics,
+                     "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
+          ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
+  run.add_option("--column-map", options.column_map, "serve the columns MAP names under its metric names too")
+      ->type_name("MAP")->needs(metrics);
   return &run;
 }
 
@@ -94,7 +100,10 @@ CLI::App* AddDump(CLI::App& app, Options& options) {
   CLI::App& dump = *app.add_subcommand(
       "dump", "Prints the records of a history file: device id, time and the 1397 values.");
   dump.add_option("FILE", options.dump_file, "a history file")->required();
-  dump.add_flag("--csv", options.csv, "spreadsheet rows instead of text")->disable_flag_override();
+  CLI::Option* csv =
+      dump.add_flag("--csv", options.csv, "spreadsheet rows instead of text")->disable_flag_override();
+  dump.add_option("--column-map", options.column_map, "head the columns MAP names with their series")
+      ->type_name("MAP")->needs(csv);
   return &dump;
 }
 
@@ -103,6 +112,8 @@ CLI::App* AddCheck(CLI::App& app, Options& options) {
       "check", "Lists every problem of FILE: the runner's keys and every setting the plug-in reads,\n"
                "without loading the plug-in or polling. Exit status 0 when there is none, 1 otherwise.");
   check.add_option("--config", options.config, "the devices, as JSON")->required()->type_name("FILE");
+  check.add_option("--column-map", options.column_map, "a column map, checked as run and dump read it")
+      ->type_name("MAP");
   return &check;
 }
 

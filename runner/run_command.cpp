@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include "column_map_problems.h"
 #include "agent_printer.h"
 #include "commands.h"
 #include "config_problems.h"
@@ -104,7 +105,8 @@ class RunWatch {
 
 int RunDevices(const Options& options) {
   const std::optional<std::vector<DeviceConfig>> accepted = LoadAcceptedConfig(options.config, AgentUse::kRequired);
-  if (!accepted) return 1;
+  const std::optional<ColumnMap> columns = LoadAcceptedColumnMap(options.column_map);
+  if (!accepted || !columns) return 1;
   const std::vector<DeviceConfig>& configs = *accepted;
   std::optional<HistoryStore> history;
   if (!options.history.empty()) {
@@ -119,7 +121,7 @@ int RunDevices(const Options& options) {
   RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText, &driver);
   AgentPrinter agents(out, progress);
   std::optional<MetricsRun> metrics;
-  if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, printer);
+  if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, *columns, printer);
   TerminationSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);  // a run may last for days
 

@@ -4,6 +4,8 @@
 
 #include <arpa/inet.h>
 
+#include "utf8_text.h"
+
 namespace qiraoid {
 
 namespace {
@@ -36,22 +38,6 @@ std::string_view WithoutTransport(std::string_view agent) {
     if (SameLetters(agent.substr(0, colon), transport)) return agent.substr(colon + 1);
   }
   return agent;
-}
-
-// The length of the well-formed UTF-8 sequence at the start of text, or 0 for none.
-std::size_t Utf8Length(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  const std::size_t length = lead >= 0xf0 && lead <= 0xf4 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc2 ? 2 : 0;
-  if (length == 0 || text.size() < length) return 0;
-  for (std::size_t at = 1; at < length; ++at) {
-    if ((static_cast<unsigned char>(text[at]) & 0xc0) != 0x80) return 0;
-  }
-  const auto second = static_cast<unsigned char>(text[1]);
-  if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second >= 0xa0) ||
-      (lead == 0xf0 && second < 0x90) || (lead == 0xf4 && second >= 0x90)) {
-    return 0;  // overlong, a surrogate or above U+10FFFF
-  }
-  return length;
 }
 
 std::string CharacterProblem(std::string_view agent) {

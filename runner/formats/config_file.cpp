@@ -22,11 +22,17 @@ const char* KindOf(mode_t mode) {
   return "not a regular file";
 }
 
-[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
-  throw RunnerError("cannot read configuration " + path + ": " + why);
+// The file being read, as its messages name it.
+struct FileName {
+  const std::string& path;
+  const std::string& kind;
+};
+
+[[noreturn]] void Refuse(const FileName& file, const std::string& why) {
+  throw RunnerError("cannot read " + file.kind + " " + file.path + ": " + why);
 }
 
-void RequireRegular(const std::string& path, const struct stat& status) {
+void RequireRegular(const FileName& path, const struct stat& status) {
   if (!S_ISREG(status.st_mode)) Refuse(path, std::string("it is ") + KindOf(status.st_mode));
   if (static_cast<unsigned long long>(status.st_size) > kConfigFileLimit) {
     Refuse(path, "it is " + std::to_string(status.st_size) + " bytes, above the 16 MB limit (" +
@@ -47,7 +53,7 @@ class Descriptor {
 };
 
 // Reads to the end, one byte past the limit at most: a file that grew after fstat is still caught.
-std::string ReadAll(const std::string& path, int fd) {
+std::string ReadAll(const FileName& path, int fd) {
   std::string text;
   char buffer[65536];
   for (;;) {
@@ -62,12 +68,13 @@ std::string ReadAll(const std::string& path, int fd) {
 
 }  // namespace
 
-std::string ReadConfigFile(const std::string& path) {
+std::string ReadConfigFile(const std::string& name, const std::string& kind) {
+  const FileName path{name, kind};
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) Refuse(path, std::strerror(errno));
+  if (::stat(name.c_str(), &status) != 0) Refuse(path, std::strerror(errno));
   RequireRegular(path, status);
   // O_NONBLOCK: should the path become a FIFO after stat, opening it still does not wait.
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const Descriptor file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (file.get() < 0) Refuse(path, std::strerror(errno));
   if (::fstat(file.get(), &status) != 0) Refuse(path, std::strerror(errno));
   RequireRegular(path, status);

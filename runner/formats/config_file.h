@@ -10,7 +10,8 @@ namespace qiraoid {
 
 constexpr std::size_t kConfigFileLimit = 16 * 1024 * 1024;
 
-// Throws RunnerError naming the file and what is wrong with it.
-std::string ReadConfigFile(const std::string& path);
+// Throws RunnerError naming the file as `kind` and what is wrong with it: "cannot read
+// configuration cabinet.json: ...".
+std::string ReadConfigFile(const std::string& path, const std::string& kind = "configuration");
 
 }  // namespace qiraoid

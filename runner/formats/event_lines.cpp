@@ -41,6 +41,14 @@ std::string JsonRoundLine(uint32_t device, int round, const DecodedRecord& recor
   return line + "]}";
 }
 
+// A cell as RFC 4180 has it: quoted, its quotes doubled, when it holds a comma, a quote or a line break.
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string cell = "\"";
+  for (const char c : text) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return cell + '"';
+}
+
 }  // namespace
 
 std::string RoundLine(LineFormat format, uint32_t device, int round, const DecodedRecord& record,
@@ -71,9 +79,12 @@ std::string DumpLine(int index, const DecodedRecord& record) {
   return line;
 }
 
-std::string CsvHeader() {
+std::string CsvHeader(const std::map<int, std::string>& headings) {
   std::string line = "device,time";
-  for (int k = 1; k <= kQiraoidColumns; ++k) line += ",c" + std::to_string(k);
+  for (int k = 1; k <= kQiraoidColumns; ++k) {
+    const auto heading = headings.find(k);
+    line += ',' + (heading == headings.end() ? "c" + std::to_string(k) : CsvCell(heading->second));
+  }
   return line;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "driver_figures.h"
@@ -29,8 +30,9 @@ std::string AlarmLine(LineFormat format, uint32_t device, const standin::AlarmTr
 std::string DumpLine(int index, const DecodedRecord& record);
 
 // Spreadsheet rows: "device,time,c1,...,c1397", the time in RFC 3339; a value that is not a number
-// is an empty cell.
-std::string CsvHeader();
+// is an empty cell. A column given a heading has it instead of its "cK", quoted as RFC 4180 asks
+// when it holds a comma, a double quote or a line break.
+std::string CsvHeader(const std::map<int, std::string>& headings = {});
 std::string CsvRow(const DecodedRecord& record);
 
 }  // namespace qiraoid

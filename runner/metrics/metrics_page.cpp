@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 namespace qiraoid {
 
@@ -45,19 +46,19 @@ void AppendEscaped(std::string& out, const std::string& text) {
 // of its own: a thousand devices' page holds about 1.7 million samples.
 class Sample {
  public:
-  Sample(std::string& out, const char* name, uint32_t device) : out_(out) {
+  Sample(std::string& out, std::string_view name, uint32_t device) : out_(out) {
     out_ += name;
     out_ += "{device=\"";
     AppendWhole(out_, device);
     out_ += '"';
   }
-  Sample& Label(const char* name, const std::string& value) {
+  Sample& Label(std::string_view name, const std::string& value) {
     Open(name);
     AppendEscaped(out_, value);
     out_ += '"';
     return *this;
   }
-  Sample& Label(const char* name, uint64_t number) {
+  Sample& Label(std::string_view name, uint64_t number) {
     Open(name);
     AppendWhole(out_, number);
     out_ += '"';
@@ -67,7 +68,7 @@ class Sample {
   void Value(float value) { End(), AppendFloat(out_, value), out_ += '\n'; }
 
  private:
-  void Open(const char* name) {
+  void Open(std::string_view name) {
     out_ += ',';
     out_ += name;
     out_ += "=\"";
@@ -190,7 +191,7 @@ const RunnerFamily kRunnerFamilies[] = {
      ProcessFigure<&ProcessFigures::start_time_seconds>},
 };
 
-void AppendHead(std::string& out, const char* name, const char* type, const char* help) {
+void AppendHead(std::string& out, const std::string& name, const char* type, const std::string& help) {
   out += "# HELP ";
   out += name;
   out += ' ';
@@ -202,7 +203,36 @@ void AppendHead(std::string& out, const char* name, const char* type, const char
   out += '\n';
 }
 
+// "Cabinet column 12 as the column map names it (volts)."
+std::string MappedHelp(const MappedMetric& metric) {
+  std::string help = metric.columns.size() == 1 ? "Cabinet column " : "Cabinet columns ";
+  for (std::size_t index = 0; index < metric.columns.size(); ++index) {
+    help += (index == 0 ? "" : ", ") + std::to_string(metric.columns[index].column);
+  }
+  help += metric.columns.size() == 1 ? " as the column map names it" : " as the column map names them";
+  return help + (metric.unit.empty() ? "." : " (" + metric.unit + ").");
+}
+
+void MappedSamples(std::string& out, const MappedMetric& metric, const DeviceMetrics& device) {
+  if (device.rounds == 0) return;
+  for (const MappedColumn& column : metric.columns) {
+    Sample sample(out, metric.name, device.id);
+    for (const auto& [name, value] : column.labels) sample.Label(name, value);
+    sample.Value(device.values[column.column - 1]);
+  }
+}
+
 }  // namespace
+
+bool IsPageFamily(const std::string& name) {
+  for (const Family& family : kFamilies) {
+    if (name == family.name) return true;
+  }
+  for (const RunnerFamily& family : kRunnerFamilies) {
+    if (name == family.name) return true;
+  }
+  return false;
+}
 
 std::string LabelValue(const std::string& text) {
   std::string escaped;
@@ -210,16 +240,23 @@ std::string LabelValue(const std::string& text) {
   return escaped;
 }
 
-std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner) {
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner,
+                        const ColumnMap& columns) {
+  std::size_t mapped = 0;
+  for (const MappedMetric& metric : columns.metrics) mapped += metric.columns.size();
   std::size_t expected = 4096;
   for (const DeviceMetrics& device : devices) {
-    expected += 1024 + (device.rounds > 0 ? 64 * kQiraoidColumns : 0) + 80 * device.signals.size();
+    expected += 1024 + (device.rounds > 0 ? 64 * (kQiraoidColumns + mapped) : 0) + 80 * device.signals.size();
   }
   std::string out;
   out.reserve(expected);
   for (const Family& family : kFamilies) {
     AppendHead(out, family.name, family.type, family.help);
     for (const DeviceMetrics& device : devices) family.samples(out, family.name, device);
+  }
+  for (const MappedMetric& metric : columns.metrics) {
+    AppendHead(out, metric.name, "gauge", MappedHelp(metric));
+    for (const DeviceMetrics& device : devices) MappedSamples(out, metric, device);
   }
   for (const RunnerFamily& family : kRunnerFamilies) {
     AppendHead(out, family.name, family.type, family.help);

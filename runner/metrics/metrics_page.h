@@ -1,7 +1,8 @@
 // The Prometheus text exposition format (version 0.0.4) of the devices as the runner sees them:
 // the last round's values, the alarm signals' states, rounds so far and the last round's time,
-// and the driver's own figures; then the runner's version and its process' standard figures. Every family is told with HELP and TYPE, its samples labelled
-// with the device id; label values are escaped as the format asks.
+// and the driver's own figures; the columns the operator's column map names, under those names;
+// then the runner's version and its process' standard figures. Every family is told with HELP and
+// TYPE, its samples labelled with the device id; label values are escaped as the format asks.
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "column_map.h"
 #include "driver_figures.h"
 #include "process_figures.h"
 #include "snmp_qiraoid_data.h"
@@ -40,7 +42,13 @@ struct RunnerMetrics {
 
 inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
-std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner);
+// Without a column map (or with an empty one) the page is the same as it always was; with one, each
+// mapped column is told twice: as a column of qiraoid_cabinet_value and under its mapped name.
+std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner,
+                        const ColumnMap& columns = {});
+
+// Whether the page tells a family of that name whatever the column map.
+bool IsPageFamily(const std::string& name);
 
 // A label value with backslash, double quote and line feed escaped.
 std::string LabelValue(const std::string& text);

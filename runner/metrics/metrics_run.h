@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "column_map.h"
 #include "driver_link.h"
 #include "host_session.h"
 #include "listener_pair.h"
@@ -19,8 +20,8 @@ namespace qiraoid {
 
 class MetricsRun {
  public:
-  // Binds the address; throws RunnerError when it cannot.
-  MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices,
+  // Binds the address; throws RunnerError when it cannot. The page names the columns as the map does.
+  MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices, ColumnMap columns,
              standin::HostListener& printer);
 
   // The listener to give the host session: the printer, then the store.
@@ -30,6 +31,7 @@ class MetricsRun {
 
  private:
   MetricsStore store_;
+  const ColumnMap columns_;  // read by the server's thread only, after construction
   ListenerPair listeners_;
   MetricsServer server_;
   std::string host_;

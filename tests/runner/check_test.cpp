@@ -75,4 +75,32 @@ TEST(RunnerCheck, AGoodConfigurationPassesAndAnEmptyOneIsCalledEmpty) {
   EXPECT_NE(not_json.out.find("is not valid JSON"), std::string::npos) << not_json.out;
 }
 
+// With --column-map, the map's problems follow the configuration's, each naming its line; a good
+// map is said to be so, and a map that cannot be read is named.
+TEST(RunnerCheck, AColumnMapIsCheckedAsRunAndDumpReadIt) {
+  ScratchDir dir;
+  const std::string config = dir.Write("config.json", ConfigText({DeviceText(12, "udp:127.0.0.1:161", 4, 2)}));
+  const std::string good = dir.Write("good.map", "# known from the manual\n12 phase_voltage volts phase=L1\n");
+  const std::string bad = dir.Write("bad.map", "12 phase_voltage volts phase=L1\n1500 x\n13 phase_voltage volts\n");
+  struct Case {
+    std::string map;
+    int exit_code;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {good, 0, {"configuration " + config + ": no problem found", "column map " + good + ": no problem found"}},
+      {bad, 1, {"configuration " + config + ": no problem found", bad + ":2: column 1500 is not in 1-1397",
+                bad + ":3: metric phase_voltage_volts is labelled {phase} on line 1, here {}"}},
+      {dir.path() + "/absent.map", 1,
+       {"configuration " + config + ": no problem found",
+        "cannot read column map " + dir.path() + "/absent.map: No such file or directory"}},
+  };
+  for (const Case& each : cases) {
+    const ProcessResult result = RunProcess({ZRMHOST_PATH, "check", "--config", config, "--column-map", each.map});
+    EXPECT_EQ(result.exit_code, each.exit_code) << each.map;
+    EXPECT_EQ(Lines(result.out), each.lines) << each.map;
+    EXPECT_EQ(result.err, "") << each.map;
+  }
+}
+
 }  // namespace

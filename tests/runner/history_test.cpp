@@ -119,6 +119,28 @@ TEST_F(HistoryTest, DumpCsvHasAHeaderAndOneRowPerRecord) {
   }
 }
 
+TEST_F(HistoryTest, DumpCsvHeadsTheColumnsAMapNamesWithTheirSeries) {
+  const std::string map = dir_.Write("columns.map", "1 phase_voltage volts phase=L1 feed=\"A,B\"\n"
+                                                    "324 breaker_open  # as the cabinet's manual has it\n"
+                                                    "1397 energy_kwh site=\"x \\\"y\\\"\"\n");
+  const ProcessResult plain = RunProcess({"/usr/bin/env", kDumpZone, kRunner, "dump", HistoryOf(13), "--csv"});
+  const ProcessResult mapped =
+      RunProcess({"/usr/bin/env", kDumpZone, kRunner, "dump", HistoryOf(13), "--csv", "--column-map", map});
+  ASSERT_EQ(mapped.exit_code, 0) << mapped.err;
+  EXPECT_EQ(mapped.err, "");
+  std::vector<std::string> lines = Lines(mapped.out);
+  ASSERT_EQ(lines.size(), 3u);
+  std::string header = "device,time,\"phase_voltage_volts{phase=\"\"L1\"\",feed=\"\"A,B\"\"}\"";
+  for (int column = 2; column <= 1396; ++column) header += column == 324 ? ",breaker_open" : ",c" + std::to_string(column);
+  EXPECT_EQ(lines[0], header + ",\"energy_kwh{site=\"\"x \\\"\"y\\\"\"\"\"}\"");
+  // The rows are the records', whatever the headings.
+  lines.erase(lines.begin());
+  std::vector<std::string> rows = Lines(plain.out);
+  ASSERT_FALSE(rows.empty());
+  rows.erase(rows.begin());
+  EXPECT_EQ(lines, rows);
+}
+
 TEST_F(HistoryTest, DumpTextShowsEveryColumnOfEachRecord) {
   const ProcessResult dump = RunProcess({"/usr/bin/env", kDumpZone, kRunner, "dump", HistoryOf(12)});
   ASSERT_EQ(dump.exit_code, 0) << dump.err;

@@ -1,6 +1,11 @@
 // The metrics page as text: each family told once, samples only for what is known, numbers in the
 // syntax Prometheus reads, label values escaped.
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -106,6 +111,66 @@ TEST(MetricsPage, EachFamilyToldOnceAndOnlyKnownSamples) {
                              "qiraoid_passes_total{device=\"13\"", "qiraoid_agent_answering{device=\"13\""}) {
     EXPECT_THAT(page, Not(HasSubstr(absent)));
   }
+}
+
+ColumnMap Map(const char* text) {
+  const ColumnMapReading reading = ReadColumnMap("columns.map", text);
+  EXPECT_THAT(reading.problems, ::testing::IsEmpty());
+  return reading.map;
+}
+
+// The mapped families come after the devices' own and before the runner's, each with its head; a
+// device without a round has no sample in them.
+const char kMappedFamilies[] =
+    "# HELP phase_voltage_volts Cabinet columns 1, 2 as the column map names them (volts).\n"
+    "# TYPE phase_voltage_volts gauge\n"
+    "phase_voltage_volts{device=\"12\",phase=\"L1\",feed=\"A\"} 230.5\n"
+    "phase_voltage_volts{device=\"12\",phase=\"L\\\"2\\\\\",feed=\"A\"} NaN\n"
+    "# HELP load_ratio Cabinet column 4 as the column map names it (ratio).\n"
+    "# TYPE load_ratio gauge\n"
+    "load_ratio{device=\"12\"} 0.1\n"
+    "# HELP cabinet_flag Cabinet column 1397 as the column map names it.\n"
+    "# TYPE cabinet_flag gauge\n"
+    "cabinet_flag{device=\"12\"} 0\n";
+
+TEST(MetricsPage, ColumnMapAddsItsFamiliesAndChangesNothingElse) {
+  DeviceMetrics fresh;
+  fresh.id = 13;
+  const std::vector<DeviceMetrics> devices = {Walked(12), fresh};
+  const std::string plain = MetricsPage(devices, Runner());
+  EXPECT_EQ(MetricsPage(devices, Runner(), ColumnMap{}), plain);
+
+  std::string page = MetricsPage(devices, Runner(), Map("1 phase_voltage volts phase=L1 feed=A\n"
+                                                         "2 phase_voltage volts phase=\"L\\\"2\\\\\" feed=A\n"
+                                                         "4 load_ratio ratio\n"
+                                                         "1397 cabinet_flag\n"));
+  const auto mapped = page.find(kMappedFamilies);
+  ASSERT_NE(mapped, std::string::npos) << page.substr(page.find("# HELP qiraoid_agent_failing"));
+  const std::string runner_head = "# HELP qiraoid_build_info ";
+  EXPECT_EQ(page.compare(mapped + sizeof kMappedFamilies - 1, runner_head.size(), runner_head), 0);
+  // Every other line as it was, qiraoid_cabinet_value's columns 1, 2 and 4 among them.
+  EXPECT_EQ(page.erase(mapped, sizeof kMappedFamilies - 1), plain);
+}
+
+// promtool, where Debian's prometheus package is installed, finds nothing to say about a page with
+// mapped families.
+TEST(MetricsPage, PromtoolFindsNothingToSayWithAColumnMap) {
+  if (::access("/usr/bin/promtool", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/promtool";
+  char path[] = "/tmp/metrics_page_XXXXXX";
+  const int fd = ::mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  std::ofstream(path) << MetricsPage({Walked(12)}, Runner(),
+                                     Map("1 phase_voltage volts phase=L1 feed=A\n2 phase_voltage volts phase=L2 feed=A\n"
+                                         "3 feed_current amperes\n5 humidity percent site=\"room \\\"2\\\"\"\n"));
+  const std::string said = std::string(path) + ".said";
+  const int status = std::system(("/usr/bin/promtool check metrics < " + std::string(path) + " > " + said + " 2>&1").c_str());
+  std::ifstream in(said);
+  const std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::remove(path);
+  std::remove(said.c_str());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(output, "");
 }
 
 TEST(MetricsPage, LabelValueEscapesOnlyWhatTheFormatAsks) {

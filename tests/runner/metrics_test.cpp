@@ -78,6 +78,21 @@ TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
   }
 }
 
+// A column map names the columns it maps beside qiraoid_cabinet_value's, on the page run serves.
+TEST(MetricsColumnMapTest, PageTellsMappedColumnsUnderTheirNames) {
+  CabinetAgent agent;
+  agent.SetColumns(4, {{1, "231.4"}});
+  ScratchDir dir;
+  const std::string map = dir.Write("columns.map", "1 phase_voltage volts phase=L1\n2 phase_voltage volts phase=L2\n");
+  MetricsRunner runner({Device(12, agent.address(), 4, R"("max_repetitions": 100)")}, {"--column-map", map});
+  const std::string page = runner.AwaitSample(R"(phase_voltage_volts{device="12",phase="L1"})");
+  ASSERT_NE(page, "");
+  EXPECT_EQ(SampleValue(page, R"(phase_voltage_volts{device="12",phase="L1"})"), "231.4");
+  EXPECT_EQ(SampleValue(page, R"(phase_voltage_volts{device="12",phase="L2"})"), "229.8");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_cabinet_value{device="12",column="1"})"), "231.4");
+  EXPECT_NE(page.find("# TYPE phase_voltage_volts gauge\n"), std::string::npos);
+}
+
 TEST_F(MetricsTest, ServerAnswersEachMethodPathAndEncoding) {
   // Once both devices have told what they will, the page keeps its lines from scrape to scrape.
   ASSERT_NE(runner_->AwaitSample(R"(qiraoid_cabinet_value{device="12",column="1"})"), "");
