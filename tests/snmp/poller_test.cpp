@@ -193,8 +193,8 @@ TEST(Poller, HealthLinesTellHowLongTheAgentFailed) {
       return sent <= 2 ? Silence() : TableAnswer(request);
     };
     EXPECT_EQ(rig.Pass(), Walked::kComplete);
-    EXPECT_EQ(rig.kept.log, kWho + ": failing: no answer within the time-out and its retries\n" + kWho +
-                                ": answering again after failing for " + row.told + "\n");
+    EXPECT_EQ(rig.kept.log, kWho + ": failing: no answer within the time-out and its retries (or a wrong community)\n" +
+                                kWho + ": answering again after failing for " + row.told + "\n");
     const DriverFigures figures = rig.poller.Figures();
     EXPECT_EQ(figures.last_pass.seconds, std::chrono::duration<double>(row.silence).count()) << row.told;
     EXPECT_EQ(figures.agent, AgentState::kAnswering) << row.told;
