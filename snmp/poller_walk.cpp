@@ -9,7 +9,7 @@
 //   |     |                        silence: failing
 //   |     +-- Exchange::Store   -> the target's record
 //   |     +-- Exchange::FellBackFromBulk -> one line, a rest in the one-binding shape
-//   +-- AgentHealth: failing (fault, short table) or answering again; Tell logs its line
+//   +-- AgentHealth: failing (fault, refusal, short table) or answering again; Tell logs its line
 #include <ctime>
 
 #include <boost/date_time/posix_time/conversion.hpp>
