@@ -9,7 +9,7 @@
 //   |     |                        silence: failing
 //   |     +-- Exchange::Store   -> the target's record
 //   |     +-- Exchange::FellBackFromBulk -> one line, a rest in the one-binding shape
-//   +-- AgentHealth: failing (fault, short table) or answering again; Tell logs its line
+//   +-- AgentHealth: failing (fault, refusal, short table) or answering again; Tell logs its line
 #include <ctime>
 
 #include <boost/date_time/posix_time/conversion.hpp>
@@ -29,6 +29,7 @@ class Poller::Exchange : public WalkExchange, public WalkSink {
         target_(target),
         session_(session),
         private_v3_(access.version == SNMP_VERSION_3 && access.security_level == SNMP_SEC_LEVEL_AUTHPRIV),
+        community_(access.version != SNMP_VERSION_3),
         access_changes_(access_changes) {}
 
   SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
@@ -74,10 +75,12 @@ class Poller::Exchange : public WalkExchange, public WalkSink {
     return stamp_;
   }
 
-  // An agent drops what it cannot decrypt without a word, so a wrong priv passphrase is silence.
+  // An agent drops what it cannot decrypt without a word, and a v2c agent what carries a
+  // community it does not know: a wrong priv passphrase or community is silence.
   std::string Silence() const {
-    return private_v3_ ? "no answer within the time-out and its retries (or a wrong priv passphrase)"
-                       : "no answer within the time-out and its retries";
+    if (private_v3_) return "no answer within the time-out and its retries (or a wrong priv passphrase)";
+    if (community_) return "no answer within the time-out and its retries (or a wrong community)";
+    return "no answer within the time-out and its retries";
   }
 
   Poller& poller_;
@@ -85,6 +88,7 @@ class Poller::Exchange : public WalkExchange, public WalkSink {
   PollTarget& target_;
   AgentExchange& session_;
   const bool private_v3_;
+  const bool community_;  // v2c
   const unsigned access_changes_;  // when the pass began
   std::time_t stamped_second_ = -1;
   boost::posix_time::ptime stamp_;

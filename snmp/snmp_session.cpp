@@ -44,6 +44,11 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
   settings.s_errno = opening.s_errno;
   // The open clears the flag; without it a send to an unknown engine would probe on its own.
   if (handle_ != nullptr && shares_security_state_) snmp_sess_session(handle_)->flags |= SNMP_FLAGS_DONT_PROBE;
+  if (handle_ != nullptr) {
+    const netsnmp_transport* transport = snmp_sess_transport(handle_);
+    refusals_ = RefusalWatch(transport->sock, (transport->flags & NETSNMP_TRANSPORT_FLAG_STREAM) == 0,
+                             transport->remote, transport->remote_length);
+  }
 }
 
 SnmpSession::~SnmpSession() {
@@ -188,6 +193,7 @@ void SnmpSession::ForgetEngine() {
 SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int stop_fd) {
   pending_ = Pending{request->reqid, probe, std::nullopt, nullptr, {}, 0, 0};
   undecodable_.clear();
+  refusals_.TakeRefusal();  // an earlier exchange's, which would fail this send
   const ExchangeClock::time_point first_send = ExchangeClock::now();
   {
     auto guard = Guard();
@@ -230,6 +236,7 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
     }
     const std::optional<ExchangeClock::time_point> next_send = schedule.next_send();
     if (next_send && now >= *next_send) {
+      if (Refused()) return Outcome::kRefused;  // come since the poll: the send would fail
       SendAgain();
       schedule.Resent(now);
       link_.round_trip.BackOff(schedule.wait());
@@ -249,7 +256,8 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
       Abandon();
       return Outcome::kStopped;
     }
-    if (waited[0].revents != 0) Receive();
+    if ((waited[0].revents & POLLERR) != 0 && Refused()) return Outcome::kRefused;
+    if ((waited[0].revents & ~POLLERR) != 0) Receive();
     if (shares_security_state_ && !undecodable_.empty()) {
       Abandon();  // the engine the library knows is likely out of date: no use waiting
       return Outcome::kUndecodable;
@@ -270,6 +278,15 @@ void SnmpSession::Receive() {
 void SnmpSession::SendAgain() {
   auto guard = Guard();
   snmp_sess_timeout(handle_);
+}
+
+// Whether the kernel told that nothing listens at the agent's address; if so the request is dropped.
+bool SnmpSession::Refused() {
+  std::optional<std::string> refusal = refusals_.TakeRefusal();
+  if (!refusal) return false;
+  pending_.failure = std::move(*refusal);
+  Abandon();
+  return true;
 }
 
 // Whether the library still holds a request; it also puts the session's socket in readable_.

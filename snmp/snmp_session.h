@@ -1,8 +1,9 @@
 // SnmpSession: one Net-SNMP session of the single-session API (safe with one session per
 // thread), open for the life of the object, and its GETBULK exchange. An exchange keeps one
 // request outstanding and sends it again (same request id) as its RetransmissionSchedule says; it
-// is settled by our answer, by a refusal, by silence through the whole budget, or by the stop
-// descriptor, and never waits without a deadline. For SNMPv3 the agent's engine is discovered by
+// is settled by our answer, by a refusal, by the kernel's word that nothing listens at the agent's
+// address, by silence through the whole budget, or by the stop descriptor, and never waits without
+// a deadline. For SNMPv3 the agent's engine is discovered by
 // an exchange of the same kind, and kept in the device's AgentLink for the next passes. The lock
 // SNMPv3 devices share is held around the library's calls only, never while waiting.
 #pragma once
@@ -17,6 +18,7 @@
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 
+#include "refusal_watch.h"
 #include "retransmission_timer.h"
 
 namespace qiraoid {
@@ -47,12 +49,13 @@ class SnmpSession {
  public:
   // kTimedOut: silence through the whole budget. kUndecodable: the same, but a datagram came that
   // the library could not decode. kFailed: not sent, refused by the agent's security (SNMPv3), or
-  // dropped by the library.
-  enum class Outcome { kAnswered, kTimedOut, kUndecodable, kStopped, kFailed };
+  // dropped by the library. kRefused: an ICMP port or host unreachable for the agent's address.
+  enum class Outcome { kAnswered, kTimedOut, kUndecodable, kStopped, kFailed, kRefused };
   struct Exchange {
     Outcome outcome;
     PduPtr response;  // set when answered
-    std::string failure = {};  // why, when failed, undecodable or silent to a discovery, in an operator's words
+    // Why, when failed, refused, undecodable or silent to a discovery, in an operator's words.
+    std::string failure = {};
     int retransmissions = 0;  // how many times the request was sent again
   };
 
@@ -90,6 +93,7 @@ class SnmpSession {
   Outcome WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send);
   void Receive();
   void SendAgain();
+  bool Refused();
   bool HoldsRequest();
   void Abandon();
 
@@ -98,6 +102,7 @@ class SnmpSession {
   RetransmissionRule rule_;
   AgentLink& link_;
   Pending pending_;  // lives as long as the session: closing it may still call back
+  RefusalWatch refusals_;  // on the session's socket
   std::string undecodable_;  // why the library could not decode a datagram of this exchange
   netsnmp_large_fd_set readable_;  // reused by every exchange
 };

@@ -87,7 +87,8 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     }
     switch (outcome.outcome) {
       case SnmpSession::Outcome::kStopped: return {End::kStopped, {}, last_column_};
-      case SnmpSession::Outcome::kFailed: return Fault(std::move(outcome.failure));
+      case SnmpSession::Outcome::kFailed:
+      case SnmpSession::Outcome::kRefused: return Fault(std::move(outcome.failure));
       case SnmpSession::Outcome::kTimedOut:
       case SnmpSession::Outcome::kUndecodable: continue;  // the same position, asked again
       case SnmpSession::Outcome::kAnswered: break;

@@ -79,7 +79,7 @@ TEST_F(DriverFiguresTest, APassCountsItsRequestsRetransmissionsSilencesAndGiveUp
   EXPECT_EQ(changes.seen[0].state, AgentState::kFailing);
   EXPECT_EQ(changes.seen[0].device, 12u);
   EXPECT_EQ(changes.seen[0].agent, agent.address());
-  EXPECT_EQ(changes.seen[0].cause, "no answer within the time-out and its retries");
+  EXPECT_EQ(changes.seen[0].cause, "no answer within the time-out and its retries (or a wrong community)");
   EXPECT_EQ(changes.seen[1].state, AgentState::kAnswering);
   EXPECT_GT(changes.seen[1].failed_seconds, 0.0);
 

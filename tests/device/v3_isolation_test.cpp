@@ -1,11 +1,6 @@
 // SNMPv3 devices never wait on each other: a live SNMPv3 device beside ten whose agents never
 // answer walks while they are all still waiting for their engine discovery, and deleting them
 // returns without waiting for their time-outs.
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -14,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "absent_agent.h"
 #include "test_device.h"
 #include "cabinet_agent.h"
 #include "qiraoid_probe.h"
@@ -21,37 +17,12 @@
 
 namespace {
 
+using absent_agent::BlackHole;
+
 constexpr int kSilentAgents = 10;
 const char kUser[] = "bob:SHA-256:bob-auth-22:AES:bob-priv-333";
 const char kBobSettings[] = R"("snmp_version":"3","security_name":"bob","security_level":"authPriv",
     "auth_protocol":"SHA-256","auth_passphrase":"bob-auth-22","priv_protocol":"AES","priv_passphrase":"bob-priv-333")";
-
-// A loopback UDP port that takes datagrams and never answers.
-class BlackHole {
- public:
-  BlackHole() : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~BlackHole() { close(socket_); }
-  BlackHole(const BlackHole&) = delete;
-  BlackHole& operator=(const BlackHole&) = delete;
-
-  std::string address() const { return "udp:127.0.0.1:" + std::to_string(port_); }
-  void AwaitDatagram() const {
-    pollfd waited{socket_, POLLIN, 0};
-    poll(&waited, 1, -1);
-  }
-
- private:
-  int socket_;
-  uint16_t port_ = 0;
-};
 
 std::unique_ptr<QiraoidProbe> V3Device(unsigned id, const std::string& agent) {
   auto device = std::make_unique<QiraoidProbe>();

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "absent_agent.h"
 #include "cabinet_agent.h"
 #include "event_log.h"
 #include "http_client.h"
@@ -26,24 +27,30 @@ std::string Device(int id, const std::string& agent, int address, const std::str
          std::to_string(address) + ", \"appSetting\": {" + settings + "}}";
 }
 
-// A loopback UDP port nobody serves: its agent is silent.
-const char kSilentAgent[] = "udp:127.0.0.1:9";
-
+// Beside the live device 12: device 13's agent takes datagrams and never answers, nothing
+// listens at device 14's.
 class MetricsTest : public ::testing::Test {
  protected:
   MetricsTest() {
     agent_.SetColumns(4, {{1, "231.4"}, {324, "1"}});
     runner_ = std::make_unique<MetricsRunner>(std::vector<std::string>{
         Device(12, agent_.address(), 4, R"("b_mode": "2", "max_repetitions": 100)"),
-        Device(13, kSilentAgent, 5, R"("b_mode": "2", "timeout_seconds": 0.2, "retries": 1)")});
+        Device(13, silent_.address(), 5, R"("b_mode": "2", "timeout_seconds": 0.2, "retries": 1)"),
+        Device(14, refusing_, 6, R"("b_mode": "2", "max_repetitions": 100)")});
   }
 
   CabinetAgent agent_;
+  absent_agent::BlackHole silent_;
+  const std::string refusing_ = absent_agent::LoopbackAddress(AF_INET, absent_agent::ClosedUdpPort());
   std::unique_ptr<MetricsRunner> runner_;
 };
 
 TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
-  runner_->AwaitSample(R"(qiraoid_agent_failing{device="13",cause="no answer within the time-out and its retries"})");
+  runner_->AwaitSample(R"x(qiraoid_agent_failing{device="13",cause="no answer within the time-out and its )x"
+                       R"x(retries (or a wrong community)"})x");
+  EXPECT_NE(runner_->AwaitSample(R"(qiraoid_agent_failing{device="14",cause="nothing listens at )" + refusing_ +
+                                 R"(: port unreachable"})"),
+            "");
   const std::string page = runner_->AwaitSample(R"(qiraoid_rounds_total{device="12"})", "1");
   ASSERT_NE(page, "");
   EXPECT_EQ(SampleValue(page, R"(qiraoid_cabinet_value{device="12",column="1"})"), "231.4");
@@ -67,6 +74,9 @@ TEST_F(MetricsTest, PageShowsValuesAlarmsRoundsAndTheDriversFigures) {
   EXPECT_NE(SampleValue(page, "process_start_time_seconds"), "");
   EXPECT_NE(SampleValue(page, R"(qiraoid_silences_total{device="13"})"), "0");
   EXPECT_NE(SampleValue(page, R"(qiraoid_retransmissions_total{device="13"})"), "0");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_silences_total{device="14"})"), "0");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_retransmissions_total{device="14"})"), "0");
+  EXPECT_EQ(SampleValue(page, R"(qiraoid_rounds_total{device="14"})"), "0");
 
   // promtool, where Debian's prometheus package is installed, finds nothing to say about it.
   ScratchDir dir;
@@ -94,9 +104,10 @@ TEST(MetricsColumnMapTest, PageTellsMappedColumnsUnderTheirNames) {
 }
 
 TEST_F(MetricsTest, ServerAnswersEachMethodPathAndEncoding) {
-  // Once both devices have told what they will, the page keeps its lines from scrape to scrape.
+  // Once every device has told what it will, the page keeps its lines from scrape to scrape.
   ASSERT_NE(runner_->AwaitSample(R"(qiraoid_cabinet_value{device="12",column="1"})"), "");
   ASSERT_NE(runner_->AwaitSample(R"(qiraoid_agent_answering{device="13"})", "0"), "");
+  ASSERT_NE(runner_->AwaitSample(R"(qiraoid_last_pass_duration_seconds{device="14"})"), "");
   const HttpAnswer plain = HttpRequest(runner_->port(), "GET", "/metrics");
   EXPECT_EQ(plain.status, 200);
   EXPECT_EQ(plain.headers.at("content-type"), "text/plain; version=0.0.4; charset=utf-8");

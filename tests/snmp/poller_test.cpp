@@ -1,6 +1,6 @@
 // The poller's decisions on a fake clock and a scripted agent, without a host and without waiting:
 // the pause after each pass, the bulk rest and its doubling, the health lines and their durations,
-// settings that change during a silent pass, and the stop.
+// settings that change during a silent pass, a refusing agent, and the stop.
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -193,11 +193,43 @@ TEST(Poller, HealthLinesTellHowLongTheAgentFailed) {
       return sent <= 2 ? Silence() : TableAnswer(request);
     };
     EXPECT_EQ(rig.Pass(), Walked::kComplete);
-    EXPECT_EQ(rig.kept.log, kWho + ": failing: no answer within the time-out and its retries\n" + kWho +
-                                ": answering again after failing for " + row.told + "\n");
+    EXPECT_EQ(rig.kept.log, kWho + ": failing: no answer within the time-out and its retries (or a wrong community)\n" +
+                                kWho + ": answering again after failing for " + row.told + "\n");
     const DriverFigures figures = rig.poller.Figures();
     EXPECT_EQ(figures.last_pass.seconds, std::chrono::duration<double>(row.silence).count()) << row.told;
     EXPECT_EQ(figures.agent, AgentState::kAnswering) << row.told;
+  }
+}
+
+// A refusal ends the pass at its first request in either shape, with no fallback and no silence
+// counted; the loop asks again after its usual pause, tells the cause once, and walks the agent
+// once it listens.
+TEST(Poller, RefusedAgentIsAskedAgainAfterThePauseAndToldOnce) {
+  const std::string refusal = "nothing listens at udp:127.0.0.1:16100: port unreachable";
+  for (const long repetitions : {0L, 10L}) {
+    Rig rig;
+    rig.poller.SetMaxRepetitions(repetitions);
+    bool listening = false;
+    rig.script = [&](const ScriptedOpener::Request& request) {
+      if (listening) return TableAnswer(request);
+      return SnmpSession::Exchange{SnmpSession::Outcome::kRefused, nullptr, refusal};
+    };
+    std::vector<Walked> passes;
+    rig.poller.Run([&] {
+      passes.push_back(rig.Pass());
+      listening = passes.size() == 3;
+      if (passes.size() == 4) rig.poller.Stop();
+    });
+    EXPECT_THAT(passes, ElementsAre(Walked::kIncomplete, Walked::kIncomplete, Walked::kIncomplete, Walked::kComplete))
+        << repetitions;
+    EXPECT_THAT(rig.clock.pauses(), ElementsAre(5s, 5s, 5s)) << repetitions;
+    ASSERT_EQ(rig.opener.requests().size(), 3u + 4u) << repetitions;
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(rig.opener.requests()[i].shape.is_bulk(), repetitions != 0);
+    EXPECT_EQ(rig.kept.log,
+              kWho + ": failing: " + refusal + "\n" + kWho + ": answering again after failing for 15 s\n");
+    const DriverFigures figures = rig.poller.Figures();
+    EXPECT_EQ(figures.totals.silences, 0u) << repetitions;
+    EXPECT_EQ(figures.totals.bulk_give_ups, 0u) << repetitions;
   }
 }
 

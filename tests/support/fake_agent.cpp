@@ -170,7 +170,7 @@ FakeBinding FakeBinding::OpaqueU64(std::vector<uint32_t> name, uint64_t value) {
   return MakeNumber(std::move(name), Kind::kOpaqueU64, value);
 }
 
-FakeAgent::FakeAgent(FakeScript script) : script_(std::move(script)) {
+FakeAgent::FakeAgent(FakeScript script, uint16_t port) : script_(std::move(script)) {
   int wake[2];
   if (pipe2(wake, O_CLOEXEC) != 0) ThrowErrno("pipe2");
   wake_read_ = wake[0];
@@ -180,7 +180,7 @@ FakeAgent::FakeAgent(FakeScript script) : script_(std::move(script)) {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  local.sin_port = 0;
+  local.sin_port = htons(port);
   socklen_t local_size = sizeof local;
   if (socket_ < 0 || bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
       getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &local_size) != 0) {

@@ -89,13 +89,14 @@ struct FakeAnswer {
 // It runs on the agent's thread, one request at a time.
 using FakeScript = std::function<std::optional<FakeAnswer>(const FakeRequest&)>;
 
-// A UDP SNMP v2c responder on 127.0.0.1 with an ephemeral port, serving from its own thread
+// A UDP SNMP v2c responder on 127.0.0.1 with an ephemeral port or a given one, serving from its own thread
 // until destroyed. Answers carry version 1 and, unless the script says otherwise, the request's
 // request-id and community;
 // datagrams that are not SNMP messages are dropped unrecorded.
 class FakeAgent {
  public:
-  explicit FakeAgent(FakeScript script);  // throws std::system_error if the socket cannot be set up
+  // On `port`, or an ephemeral one when 0; throws std::system_error if the socket cannot be set up.
+  explicit FakeAgent(FakeScript script, uint16_t port = 0);
   ~FakeAgent();  // stops and joins promptly
   FakeAgent(const FakeAgent&) = delete;
   FakeAgent& operator=(const FakeAgent&) = delete;
