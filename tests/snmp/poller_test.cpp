@@ -173,7 +173,9 @@ TEST(Poller, BulkRestDoublesUpToAnHourAndEndsWithACompleteBulkPass) {
             ? ""
             : kWho + ": falls back from the bulk shape to one binding per request for " + pass.rest + ": ";
     EXPECT_EQ(rig.kept.log.rfind(line, 0), 0u) << "row " << row << "\n" << rig.kept.log;
-    if (pass.rest == nullptr) EXPECT_EQ(rig.kept.log, "") << "row " << row;
+    if (pass.rest == nullptr) {
+      EXPECT_EQ(rig.kept.log, "") << "row " << row;
+    }
     EXPECT_EQ(rig.poller.Figures().last_pass.bulk_give_ups, pass.rest == nullptr ? 0u : 1u) << "row " << row;
   }
 }
