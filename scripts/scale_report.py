@@ -74,8 +74,9 @@ def main(work, ticks):
     print("  rounds each over the whole run (%.0f s): %s" % (stopping - started,
                                                             spread([len(rounds.get(d, [])) for d in live])))
     window_rounds = [in_window(d) for d in live]
-    print("  rounds each in the second half (%.0f s): %s; %.1f s between rounds on average" %
-          (window, spread(window_rounds), window * len(live) / max(sum(window_rounds), 1)))
+    between = "%.1f s" % (window * len(live) / sum(window_rounds)) if sum(window_rounds) else "-"
+    print("  rounds each in the second half (%.0f s): %s; %s between rounds on average" %
+          (window, spread(window_rounds), between))
     firsts = [min(rounds[d]) for d in live if rounds.get(d)]
     if firsts:
         print("  every live device had its first round %.0f s after the start" % (max(firsts) - started))
@@ -87,8 +88,9 @@ def main(work, ticks):
 
     cpu = ((last[0] + last[1]) - (middle[0] + middle[1])) / ticks
     done = sum(window_rounds)
-    print("CPU in the second half: %.1f s in %.0f s (%.2f cores busy), %.1f ms per round (%d rounds)" %
-          (cpu, window, cpu / window, 1000 * cpu / max(done, 1), done))
+    per_round = "%.1f ms" % (1000 * cpu / done) if done else "-"
+    print("CPU in the second half: %.1f s in %.0f s (%.2f cores busy), %s per round (%d rounds)" %
+          (cpu, window, cpu / window, per_round, done))
 
     print("\n%-6s %-10s %-12s %-8s %-22s" % ("at", "RSS", "descriptors", "threads", "address space (peak)"))
     for at, (utime, stime, rss, fds, threads, mapped, peak) in samples:
