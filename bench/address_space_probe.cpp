@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -33,9 +34,13 @@ void* Watch(void* path) {
   for (;;) {
     const unsigned long long now = MappedKiB();
     peak = std::max(peak, now);
-    if (std::FILE* out = std::fopen(static_cast<const char*>(path), "w")) {
+    // Written aside and renamed, so that a reader never finds the file empty.
+    const std::string target = static_cast<const char*>(path);
+    const std::string aside = target + ".new";
+    if (std::FILE* out = std::fopen(aside.c_str(), "w")) {
       std::fprintf(out, "%llu %llu\n", now, peak);
       std::fclose(out);
+      std::rename(aside.c_str(), target.c_str());
     }
     sleep(1);
   }

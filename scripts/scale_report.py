@@ -26,15 +26,17 @@ def read_events(path):
     return events
 
 
-def read_rounds(path):
-    """device id -> [round times]; device id -> [agent states told]."""
+def read_rounds(path, stopping):
+    """device id -> [round times] before the stop; device id -> [agent states told]."""
     rounds, states = {}, {}
     with open(path) as lines:
         for line in lines:
             head = line[:300]
             match = ROUND.match(head)
             if match:
-                rounds.setdefault(int(match.group(1)), []).append(rfc3339_seconds(match.group(2)))
+                at = rfc3339_seconds(match.group(2))
+                if at < stopping:
+                    rounds.setdefault(int(match.group(1)), []).append(at)
                 continue
             match = AGENT.match(head)
             if match:
@@ -54,9 +56,9 @@ def main(work, ticks):
     with open(work + "/silent") as silent:
         silent_agents = {"udp:127.0.0.1:" + port for port in silent.read().split()}
     events = read_events(work + "/events")
-    rounds, states = read_rounds(work + "/rounds.jsonl")
     started = next(at for at, kind, _ in events if kind == "runner")
     stopping = next(at for at, kind, _ in events if kind == "stopping")
+    rounds, states = read_rounds(work + "/rounds.jsonl", stopping)
     stopped, status = next((at, args[0]) for at, kind, args in events if kind == "stopped")
     samples = [(at, [int(a) for a in args]) for at, kind, args in events if kind == "sample"]
 
@@ -79,7 +81,7 @@ def main(work, ticks):
           (window, spread(window_rounds), between))
     firsts = [min(rounds[d]) for d in live if rounds.get(d)]
     if firsts:
-        print("  every live device had its first round %.0f s after the start" % (max(firsts) - started))
+        print("  the last first round of a live device came %.0f s after the start" % (max(firsts) - started))
     failing = [d for d in live if "failing" in states.get(d, [])]
     print("  live devices that told a failing agent: %d" % len(failing))
     print("silent devices: %d; rounds: %d; told failing: %d" % (
