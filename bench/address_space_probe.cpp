@@ -5,6 +5,7 @@
 // Every second a thread of its own rewrites the file named by QIRAOID_PROBE_FILE with one line:
 // "address_space_kib peak_kib" (the sum of the mappings now, and the most seen).
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,8 +55,15 @@ __attribute__((constructor)) void StartWatching() {
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, 64 * 1024);
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  // The thread takes no signal: a process-directed SIGTERM must reach the threads the process
+  // itself lets take it, or the default action would end the process before its own handling.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
   pthread_t thread;
   pthread_create(&thread, &attributes, &Watch, const_cast<char*>(path));
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   pthread_attr_destroy(&attributes);
 }
 
