@@ -1,6 +1,9 @@
-// The plug-in exports two functions for tools that run it outside the closed host, which the host
-// never calls: one copies a device's figures (driver_figures.h), the other sets a watcher told of
-// each change of the agent's state that the device logs.
+// The plug-in exports three functions for tools that run it outside the closed host, which the host
+// never calls: one copies a device's figures (driver_figures.h), one sets a watcher told of each
+// change of the agent's state that the device logs, and one asks a device's polling to end without
+// waiting for it, so that a tool stopping many devices has them all wind down at once before it
+// deletes them one after the other as the host does (each deletion then joins a thread that is
+// ending already, where a thousand busy devices made it wait for the others' exchanges).
 #pragma once
 
 #include "driver_figures.h"
@@ -13,7 +16,9 @@ namespace qiraoid {
 // until replaced; once a call with null returns, the old watcher is no longer called.
 using DriverFiguresFunction = bool (*)(const ZRMVDevice* device, DriverFigures* figures);
 using WatchDriverFunction = bool (*)(ZRMVDevice* device, DriverWatcher* watcher);
+using StopDriverFunction = bool (*)(ZRMVDevice* device);
 inline constexpr char kDriverFiguresSymbol[] = "qiraoid_driver_figures";
 inline constexpr char kWatchDriverSymbol[] = "qiraoid_watch_driver";
+inline constexpr char kStopDriverSymbol[] = "qiraoid_stop_driver";
 
 }  // namespace qiraoid

@@ -41,6 +41,9 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // The driver's own figures, and a watcher of its agent's state (driver_figures.h); any thread.
   qiraoid::DriverFigures DriverFigures() const { return poller_.Figures(); }
   void WatchDriver(qiraoid::DriverWatcher* watcher) { poller_.Watch(watcher); }
+  // Ends the polling for good, waking it from a pause or an exchange, without waiting for it (the
+  // destructor joins the thread); any thread.
+  void StopPolling() { poller_.Stop(); }
   // What the device's passes run on: its settings as read, its figures; any thread.
   const qiraoid::Poller& poller() const { return poller_; }
 

@@ -5,6 +5,7 @@ namespace qiraoid {
 void DriverLink::Bind(const PluginLibrary& library) {
   figures_ = reinterpret_cast<DriverFiguresFunction>(library.Symbol(kDriverFiguresSymbol));
   watch_ = reinterpret_cast<WatchDriverFunction>(library.Symbol(kWatchDriverSymbol));
+  stop_ = reinterpret_cast<StopDriverFunction>(library.Symbol(kStopDriverSymbol));
 }
 
 std::optional<DriverFigures> DriverLink::Figures(const ZRMVDevice& device) const {
@@ -15,6 +16,10 @@ std::optional<DriverFigures> DriverLink::Figures(const ZRMVDevice& device) const
 
 bool DriverLink::Watch(ZRMVDevice& device, DriverWatcher* watcher) const {
   return watch_ != nullptr && watch_(&device, watcher);
+}
+
+void DriverLink::Stop(ZRMVDevice& device) const {
+  if (stop_ != nullptr) stop_(&device);
 }
 
 }  // namespace qiraoid

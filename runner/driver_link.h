@@ -18,10 +18,13 @@ class DriverLink {
   std::optional<DriverFigures> Figures(const ZRMVDevice& device) const;
   // Whether the device will tell the watcher of its agent's changes.
   bool Watch(ZRMVDevice& device, DriverWatcher* watcher) const;
+  // Asks the device's polling to end without waiting for it; nothing for a plug-in without it.
+  void Stop(ZRMVDevice& device) const;
 
  private:
   DriverFiguresFunction figures_ = nullptr;
   WatchDriverFunction watch_ = nullptr;
+  StopDriverFunction stop_ = nullptr;
 };
 
 }  // namespace qiraoid

@@ -29,13 +29,16 @@ std::string Explanation(const Json::Value& config) {
 
 HostSession::HostSession(const std::string& plugin, const std::vector<DeviceConfig>& devices,
                          standin::HostListener& listener, DriverLink* link, DriverWatcher* watcher)
-    : registration_(listener), library_(plugin) {
+    : registration_(listener), library_(plugin), link_(link) {
   RaiseDescriptorLimit();
   if (link != nullptr) link->Bind(library_);
   for (const DeviceConfig& config : devices) Start(config, link, watcher);
 }
 
 void HostSession::Stop() {
+  if (link_ != nullptr) {
+    for (ZRMSocketDevice* device : devices_) link_->Stop(*device);
+  }
   devices_.clear();
   library_.DeleteDevices();
 }

@@ -1,7 +1,8 @@
 // One host session: the plug-in loaded, the listener told of what the host receives, and every
 // configured device created and started as the host does it (Init with no controller, then
 // InitSetting, one device after the other). Stopping follows the host's order: the devices are
-// deleted, the provider list released, the library unloaded; the listener is removed last.
+// deleted, the provider list released, the library unloaded; the listener is removed last. With a
+// link, every device is asked to end its polling first, so that all wind down at once.
 // Threads: construct and Stop on one thread (the runner's main thread); device() may be called
 // from others (the metrics server) while no Stop runs. The listener is called from the devices'
 // own threads in between.
@@ -42,6 +43,7 @@ class HostSession {
 
   ListenerRegistration registration_;
   PluginLibrary library_;
+  const DriverLink* link_;
   std::vector<ZRMSocketDevice*> devices_;
 };
 

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 
+#include "derived_keys.h"
 #include "setting_rules.h"
 
 namespace qiraoid {
@@ -70,28 +72,25 @@ class Reader {
     if (!auth) return;
     settings_.auth_protocol = (*auth)->id;
     settings_.auth_protocol_length = (*auth)->length;
-    if (!DeriveKey(kAuthPassphraseRule, &settings_.auth_key)) return;
+    if (!TakeKey(kAuthPassphraseRule, &settings_.auth_key)) return;
     if (settings_.security_level != SNMP_SEC_LEVEL_AUTHPRIV) return;
     const std::optional<const SnmpProtocol*> priv = Require(kPrivProtocolRule);
     if (!priv) return;
     settings_.priv_protocol = (*priv)->id;
     settings_.priv_protocol_length = (*priv)->length;
-    DeriveKey(kPrivPassphraseRule, &settings_.priv_key);
+    TakeKey(kPrivPassphraseRule, &settings_.priv_key);
   }
 
   // The key SNMPv3 derives from a passphrase with the auth protocol's hash (RFC 3414, A.2).
-  bool DeriveKey(const SettingRule<std::string>& rule, std::string* key) {
+  bool TakeKey(const SettingRule<std::string>& rule, std::string* key) {
     const std::optional<std::string> passphrase = Require(rule);
     if (!passphrase) return false;
-    u_char derived[USM_AUTH_KU_LEN];
-    size_t derived_length = sizeof derived;
-    if (generate_Ku(settings_.auth_protocol, static_cast<u_int>(settings_.auth_protocol_length),
-                    reinterpret_cast<const u_char*>(passphrase->data()), passphrase->size(), derived,
-                    &derived_length) != SNMPERR_SUCCESS) {
+    std::optional<std::string> derived = DeriveKey(settings_.auth_protocol, settings_.auth_protocol_length, *passphrase);
+    if (!derived) {
       Refuse(rule.key, "a passphrase the library can derive a key from");
       return false;
     }
-    key->assign(reinterpret_cast<const char*>(derived), derived_length);
+    *key = std::move(*derived);
     return true;
   }
 

@@ -7,7 +7,9 @@
 // except c324 = 1 in odd rounds and 0 in even ones, and c325 = 0. In mode 2 it reports signals 1 (column 241,
 // always set), 82 (column 324) and 83 (column 325, never set).
 //
-// The device, the provider and the library itself log when they go, so tests can see the order.
+// The device, the provider and the library itself log when they go, and the device when it is asked
+// to stop polling before it goes (qiraoid_stop_driver, as the real plug-in exports it), so tests
+// can see the order.
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -64,6 +66,15 @@ class FakeCabinetDevice : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDev
 
   int process_data(int, unsigned char*, int) override { return 0; }
 
+  void StopPolling() {
+    LogLine("fake device ", data_id_, " asked to stop");
+    {
+      std::lock_guard<std::mutex> guard(stop_mutex_);
+      stopping_ = true;
+    }
+    stop_.notify_all();
+  }
+
   void RunCheckThreshold() override {
     if (b_mode_ != 2) return;
     Report(1, "120830010010", "第一路U1上上限", 241);
@@ -118,4 +129,11 @@ __attribute__((destructor)) void AnnounceUnload() { LogLine("fake plug-in unload
 
 extern "C" std::vector<std::shared_ptr<Provider>> get_providers() {
   return {std::make_shared<Provider>(), std::make_shared<FakeCabinetProvider>()};
+}
+
+extern "C" bool qiraoid_stop_driver(ZRMVDevice* device) {
+  auto* fake = dynamic_cast<FakeCabinetDevice*>(device);
+  if (fake == nullptr) return false;
+  fake->StopPolling();
+  return true;
 }

@@ -29,6 +29,18 @@ void ExpectHostTeardownOrder(const std::string& err, int device) {
   EXPECT_LT(released, unloaded);
 }
 
+// Every device is asked to stop polling before the first is deleted, so that all wind down at
+// once rather than each waiting while the others go on walking.
+void ExpectAllAskedToStopFirst(const std::string& err, const std::vector<int>& devices) {
+  const auto first_deleted = err.find(" deleted");
+  ASSERT_NE(first_deleted, std::string::npos) << err;
+  for (const int device : devices) {
+    const auto asked = err.find("fake device " + std::to_string(device) + " asked to stop");
+    ASSERT_NE(asked, std::string::npos) << err;
+    EXPECT_LT(asked, first_deleted) << device;
+  }
+}
+
 class RunTest : public ::testing::Test {
  protected:
   std::vector<std::string> Run(const std::vector<std::string>& devices,
@@ -75,6 +87,7 @@ TEST_F(RunTest, JsonShowsEachDevicesRoundsAndOnlyAlarmChangesUpToTheGoal) {
   // The plug-in's own log lines went to standard error.
   EXPECT_NE(result.err.find("fake device 12 walked round 1"), std::string::npos) << result.err;
   ExpectHostTeardownOrder(result.err, 12);
+  ExpectAllAskedToStopFirst(result.err, {12, 13});
 }
 
 // RFC 3339 with the offset local time has: Z in UTC, the zone's offset elsewhere.
