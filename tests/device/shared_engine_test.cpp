@@ -5,6 +5,7 @@
 // one device's settings change (other user, other protocols) and another device comes and goes.
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,6 +66,8 @@ struct Case {
   std::function<std::string(int)> user;  // the settings of the user every device starts with
   long max_repetitions;                  // 0: one binding per request
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class SharedEngineTest : public ::testing::TestWithParam<Case> {
  protected:
