@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <string>
 
 namespace qiraoid {
 
@@ -47,16 +45,6 @@ void AddDiscoveryUser() {
   usm_add_user(user);
 }
 
-std::string Bytes(const void* data, size_t length) { return std::string(static_cast<const char*>(data), length); }
-
-// What the user's keys are made of: protocols and keys, as the session holds them.
-std::string KeysOf(const netsnmp_session& session) {
-  return Bytes(session.securityAuthProto, session.securityAuthProtoLen * sizeof(oid)) + '/' +
-         Bytes(session.securityAuthKey, session.securityAuthKeyLen) + '/' +
-         Bytes(session.securityPrivProto, session.securityPrivProtoLen * sizeof(oid)) + '/' +
-         Bytes(session.securityPrivKey, session.securityPrivKeyLen) + '/' + std::to_string(session.securityLevel);
-}
-
 }  // namespace
 
 void EnsureNetSnmpReady() {
@@ -69,23 +57,6 @@ void EnsureNetSnmpReady() {
     SetUpUserBasedSecurity();
     AddDiscoveryUser();
   });
-}
-
-void ForgetUserWithOtherKeys(const netsnmp_session& session) {
-  static std::map<std::string, std::string> keys_in_use;  // by user name
-  const std::string name = Bytes(session.securityName, session.securityNameLen);
-  const std::string keys = KeysOf(session);
-  std::string& in_use = keys_in_use[name];
-  if (in_use == keys) return;
-  in_use = keys;
-  for (usmUser* user = usm_get_userList(); user != nullptr;) {
-    usmUser* next = user->next;
-    if (user->name != nullptr && name == user->name) {
-      usm_remove_user(user);  // returns the list, not the user
-      usm_free_user(user);
-    }
-    user = next;
-  }
 }
 
 std::unique_lock<std::mutex> SecurityStateGuard() {

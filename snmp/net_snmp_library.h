@@ -17,10 +17,4 @@ void EnsureNetSnmpReady();
 // reading and timing out an SNMPv3 session) holds this. SNMPv2c sessions touch none of it.
 std::unique_lock<std::mutex> SecurityStateGuard();
 
-// The library keeps one SNMPv3 user per agent engine and user name, made from the first session
-// that needed it, and uses it for every later session with that name. Before a session with other
-// keys for a name opens, this forgets the name's users, so that changed credentials take effect.
-// Hold SecurityStateGuard.
-void ForgetUserWithOtherKeys(const netsnmp_session& session);
-
 }  // namespace qiraoid

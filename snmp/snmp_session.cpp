@@ -33,22 +33,24 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
   opening.retries = kLibraryRetries;
   auto guard = Guard();
   if (shares_security_state_) {
-    // The engine is discovered by an exchange of our own (Discover), never by the open.
-    ForgetUserWithOtherKeys(settings);
-    opening.flags |= SNMP_FLAGS_DONT_PROBE;
+    // The engine is discovered by an exchange of our own (Discover), never by the open, and the
+    // library's user for it holds whatever keys the device installs (LocalizedUser).
+    opening.flags |= SNMP_FLAGS_DONT_PROBE | SNMP_FLAGS_USER_CREATED;
     opening.securityEngineID = reinterpret_cast<u_char*>(link_.engine_id.data());
     opening.securityEngineIDLen = link_.engine_id.size();
   }
   handle_ = snmp_sess_open(&opening);
   settings.s_snmp_errno = opening.s_snmp_errno;
   settings.s_errno = opening.s_errno;
+  if (handle_ == nullptr) return;
+  const netsnmp_transport* transport = snmp_sess_transport(handle_);
+  refusals_ = RefusalWatch(transport->sock, (transport->flags & NETSNMP_TRANSPORT_FLAG_STREAM) == 0,
+                           transport->remote, transport->remote_length);
+  if (!shares_security_state_) return;
+  netsnmp_session* session = snmp_sess_session(handle_);
   // The open clears the flag; without it a send to an unknown engine would probe on its own.
-  if (handle_ != nullptr && shares_security_state_) snmp_sess_session(handle_)->flags |= SNMP_FLAGS_DONT_PROBE;
-  if (handle_ != nullptr) {
-    const netsnmp_transport* transport = snmp_sess_transport(handle_);
-    refusals_ = RefusalWatch(transport->sock, (transport->flags & NETSNMP_TRANSPORT_FLAG_STREAM) == 0,
-                             transport->remote, transport->remote_length);
-  }
+  session->flags |= SNMP_FLAGS_DONT_PROBE;
+  if (!link_.engine_id.empty()) user_.Localize(*session);
 }
 
 SnmpSession::~SnmpSession() {
@@ -135,7 +137,7 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
     snmp_add_null_var(pdu, name, name_length);
     return pdu;
   };
-  if (shares_security_state_ && link_.engine_id.empty()) {
+  if (shares_security_state_ && !user_.localized()) {
     Exchange discovery = Discover(stop_fd);
     if (discovery.outcome != Outcome::kAnswered) return discovery;
   }
@@ -153,7 +155,7 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
 
 // RFC 3414's discovery: a GET without bindings at noAuthNoPriv from the user with no name, which
 // the agent answers with a Report naming its engine; the library keeps the engine in the session.
-// The device's user is then made for that engine, as the library's own open would.
+// The device's keys are then localized to that engine.
 SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
   netsnmp_pdu* probe = snmp_pdu_create(SNMP_MSG_GET);
   probe->version = SNMP_VERSION_3;
@@ -172,7 +174,7 @@ SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
   if (session->securityEngineIDLen == 0) {
     return {Outcome::kFailed, nullptr, "the agent's answer to the engine discovery names no engine"};
   }
-  if (usm_create_user_from_session(session) != SNMPERR_SUCCESS) {
+  if (!user_.Localize(*session)) {
     return {Outcome::kFailed, nullptr, "the library cannot make the SNMPv3 user for the agent's engine"};
   }
   link_.engine_id.assign(reinterpret_cast<const char*>(session->securityEngineID), session->securityEngineIDLen);
@@ -186,8 +188,11 @@ void SnmpSession::ForgetEngine() {
   session->securityEngineIDLen = 0;
   SNMP_FREE(session->contextEngineID);
   session->contextEngineIDLen = 0;
-  session->flags &= ~SNMP_FLAGS_USER_CREATED;
   link_.engine_id.clear();
+  user_.Forget();
+  // What the library held of the agent's boots and time did not fit its answer: the agent's
+  // Report to the discovery sets them.
+  ForgetTime(&link_.clock);
 }
 
 SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int stop_fd) {
@@ -197,6 +202,7 @@ SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int st
   const ExchangeClock::time_point first_send = ExchangeClock::now();
   {
     auto guard = Guard();
+    InstallOwnSecurityState();
     if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
       snmp_free_pdu(request);
       if (pending_.outcome) return {*pending_.outcome, nullptr, std::move(pending_.failure)};
@@ -269,7 +275,10 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
 // Reads one datagram; one the library cannot decode is remembered, to tell the silence that may follow.
 void SnmpSession::Receive() {
   auto guard = Guard();
-  if (snmp_sess_read2(handle_, &readable_) != -1 || pending_.outcome) return;
+  InstallOwnSecurityState();
+  const int read = snmp_sess_read2(handle_, &readable_);
+  LearnAgentClock();
+  if (read != -1 || pending_.outcome) return;
   const int reason = snmp_sess_session(handle_)->s_snmp_errno;
   if (reason != SNMPERR_BAD_RECVFROM) undecodable_ = LibraryError(reason);
 }
@@ -277,6 +286,7 @@ void SnmpSession::Receive() {
 // The request is due at once for the library, which sends it again, same request id, when asked.
 void SnmpSession::SendAgain() {
   auto guard = Guard();
+  InstallOwnSecurityState();
   snmp_sess_timeout(handle_);
 }
 
@@ -307,6 +317,23 @@ void SnmpSession::Abandon() {
   session->retries = 0;
   snmp_sess_timeout(handle_);
   session->retries = kLibraryRetries;
+}
+
+// Right before a call that may build or read a message (the library resends on a notInTimeWindow
+// Report while reading): this device's keys and its agent's clock, whatever another device whose
+// agent shares the engine ID left in the library's tables. Hold Guard.
+void SnmpSession::InstallOwnSecurityState() {
+  if (!shares_security_state_) return;
+  if (user_.localized()) user_.Install();
+  InstallClock(link_.clock);
+}
+
+// Right after a read: what the library learned of the agent's boots and time is this device's.
+// Hold Guard.
+void SnmpSession::LearnAgentClock() {
+  if (!shares_security_state_) return;
+  const netsnmp_session* session = snmp_sess_session(handle_);
+  if (session->securityEngineIDLen != 0) LearnClock(session->securityEngineID, session->securityEngineIDLen, &link_.clock);
 }
 
 std::unique_lock<std::mutex> SnmpSession::Guard() const {

@@ -3,9 +3,11 @@
 // request outstanding and sends it again (same request id) as its RetransmissionSchedule says; it
 // is settled by our answer, by a refusal, by the kernel's word that nothing listens at the agent's
 // address, by silence through the whole budget, or by the stop descriptor, and never waits without
-// a deadline. For SNMPv3 the agent's engine is discovered by
-// an exchange of the same kind, and kept in the device's AgentLink for the next passes. The lock
-// SNMPv3 devices share is held around the library's calls only, never while waiting.
+// a deadline. For SNMPv3 the agent's engine is discovered by an exchange of the same kind, and kept
+// in the device's AgentLink for the next passes with the agent's boots and time; the device's keys
+// and its agent's clock are put into the library's shared tables before each call that may build
+// or read a message (own_security_state.h). The lock SNMPv3 devices share is held around the
+// library's calls only, never while waiting.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +20,7 @@
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 
+#include "own_security_state.h"
 #include "refusal_watch.h"
 #include "retransmission_timer.h"
 
@@ -43,6 +46,7 @@ inline constexpr RequestShape BulkShape(long max_repetitions) { return {0, max_r
 struct AgentLink {
   RoundTripEstimate round_trip;
   std::string engine_id;  // SNMPv3: the agent's engine, empty until discovered
+  AgentClock clock;       // SNMPv3: the agent's boots and time, as this device learned them
 };
 
 class SnmpSession {
@@ -89,6 +93,8 @@ class SnmpSession {
 
   Exchange Discover(int stop_fd);
   void ForgetEngine();
+  void InstallOwnSecurityState();
+  void LearnAgentClock();
   Exchange Send(netsnmp_pdu* request, bool probe, int stop_fd);
   Outcome WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send);
   void Receive();
@@ -99,6 +105,7 @@ class SnmpSession {
 
   void* handle_;
   bool shares_security_state_;  // SNMPv3
+  LocalizedUser user_;          // SNMPv3: for the agent's engine, once known
   RetransmissionRule rule_;
   AgentLink& link_;
   Pending pending_;  // lives as long as the session: closing it may still call back

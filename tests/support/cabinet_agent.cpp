@@ -111,6 +111,9 @@ CabinetAgent::CabinetAgent(Options options, const std::string& values) : directo
   }
   start.insert(start.end(), {"--community", options.community});
   for (const std::string& user : options.v3_users) start.insert(start.end(), {"--v3-user", user});
+  if (!options.engine_id.empty()) {
+    start.insert(start.end(), {"--engine-id", options.engine_id, "--engine-boots", std::to_string(options.engine_boots)});
+  }
   try {
     Start(start);
   } catch (...) {

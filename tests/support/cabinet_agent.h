@@ -18,6 +18,10 @@ class CabinetAgent {
     std::string community = "qondel";  // the only one the agent knows
     // SNMPv3 users as 'cabinet start --v3-user' takes them: NAME:AUTH:PASS[:PRIV:PASS].
     std::vector<std::string> v3_users = {};
+    // The SNMPv3 engine ID made from this text, as 'cabinet start --engine-id' takes it, and the
+    // boot it starts at; empty: the agent's own engine ID, counting its boots over restarts.
+    std::string engine_id = {};
+    int engine_boots = 1;
   };
 
   // Both throw std::runtime_error with the agent's log on failure. (Two constructors, not a default
