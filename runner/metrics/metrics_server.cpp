@@ -13,6 +13,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include "connection_slots.h"
 #include "gzip_text.h"
 #include "metrics_page.h"
 #include "runner_error.h"
@@ -26,10 +27,7 @@ namespace http = beast::http;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-constexpr auto kRequestTimeLimit = std::chrono::seconds(10);   // to send a whole request
-constexpr auto kAnswerTimeLimit = std::chrono::seconds(60);    // to take a whole page
-constexpr std::size_t kRequestLimit = 16 * 1024;               // header and body
-constexpr int kMostConnections = 32;
+constexpr std::size_t kBodyLimit = 16 * 1024;
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 
 // Whether Accept-Encoding lists gzip (or *) without q=0.
@@ -61,34 +59,54 @@ std::string PathOf(beast::string_view target) {
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(tcp::socket socket, const MetricsServer::Page& page, int& open)
-      : stream_(std::move(socket)), page_(page), open_(open) {
-    ++open_;
+  Connection(tcp::socket socket, const MetricsServer::Page& page, const ServerLimits& limits,
+             ConnectionSlots& slots)
+      : stream_(std::move(socket)), page_(page), limits_(limits), slots_(slots) {}
+  ~Connection() {
+    if (slot_) slots_.Gone(*slot_);
   }
-  ~Connection() { --open_; }
+
+  // Takes a slot, closing the connection waiting longest when all are taken; false when none was
+  // to be had (every connection answering), and this one is to be dropped.
+  bool TakeSlot() {
+    slot_ = slots_.Open([this] { stream_.close(); });
+    return slot_.has_value();
+  }
 
   void ReadRequest() {
+    slots_.Waiting(*slot_);
     parser_.emplace();
-    parser_->header_limit(kRequestLimit);
-    parser_->body_limit(kRequestLimit);
-    stream_.expires_after(kRequestTimeLimit);
+    parser_->header_limit(limits_.header_bytes);
+    parser_->body_limit(kBodyLimit);
+    stream_.expires_after(limits_.request_time);
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, std::size_t) {
-                       if (!error) self->Answer(self->parser_->get());
+                       self->slots_.Answering(*self->slot_);
+                       if (!error) return self->Answer(self->parser_->get());
+                       if (error == http::error::header_limit) self->RefuseLongHeader();
                      });
   }
 
  private:
   using Request = http::request<http::string_body>;
+  enum class After { kNextRequest, kClose, kDrain };
+
+  void RefuseLongHeader() {
+    http::response<http::string_body> response{http::status::request_header_fields_too_large, 11};
+    response.set(http::field::content_type, "text/plain; charset=utf-8");
+    response.body() = "the request header is longer than " + std::to_string(limits_.header_bytes) + " bytes\n";
+    response.prepare_payload();
+    Send(std::move(response), After::kDrain);
+  }
 
   void Answer(const Request& request) {
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
       auto response = Text(request, http::status::method_not_allowed, "only GET and HEAD are served\n");
       response.set(http::field::allow, "GET, HEAD");
-      return Send(std::move(response), request.keep_alive());
+      return Send(std::move(response), Next(request));
     }
     if (PathOf(request.target()) != "/metrics") {
-      return Send(Text(request, http::status::not_found, "only /metrics is served here\n"), request.keep_alive());
+      return Send(Text(request, http::status::not_found, "only /metrics is served here\n"), Next(request));
     }
     http::response<http::string_body> response{http::status::ok, request.version()};
     response.set(http::field::content_type, kMetricsContentType);
@@ -97,7 +115,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     try {
       page = page_();
     } catch (const std::exception& error) {
-      return Send(Text(request, http::status::internal_server_error, "the page could not be made\n"), false);
+      return Send(Text(request, http::status::internal_server_error, "the page could not be made\n"), After::kClose);
     }
     if (AcceptsGzip(request[http::field::accept_encoding])) {
       page = Gzip(page);
@@ -106,12 +124,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (request.method() == http::verb::head) {
       http::response<http::empty_body> head{response.base()};
       head.content_length(page.size());
-      return Send(std::move(head), request.keep_alive());
+      return Send(std::move(head), Next(request));
     }
     response.body() = std::move(page);
     response.prepare_payload();
-    Send(std::move(response), request.keep_alive());
+    Send(std::move(response), Next(request));
   }
+
+  static After Next(const Request& request) { return request.keep_alive() ? After::kNextRequest : After::kClose; }
 
   static http::response<http::string_body> Text(const Request& request, http::status status, const char* text) {
     http::response<http::string_body> response{status, request.version()};
@@ -122,31 +142,45 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   template <typename Body>
-  void Send(http::response<Body>&& answer, bool keep_alive) {
+  void Send(http::response<Body>&& answer, After after) {
     auto response = std::make_shared<http::response<Body>>(std::move(answer));
-    response->keep_alive(keep_alive);
-    stream_.expires_after(kAnswerTimeLimit);
+    response->keep_alive(after == After::kNextRequest);
+    stream_.expires_after(limits_.answer_time);
     http::async_write(stream_, *response,
-                      [self = shared_from_this(), response, keep_alive](beast::error_code error, std::size_t) {
+                      [self = shared_from_this(), response, after](beast::error_code error, std::size_t) {
                         if (error) return;
-                        if (keep_alive) return self->ReadRequest();
+                        if (after == After::kNextRequest) return self->ReadRequest();
                         beast::error_code ignored;
                         self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+                        if (after == After::kDrain) self->Drain();
                       });
+  }
+
+  // Reads and drops what the client still sends, until it closes: closing with its request unread
+  // would reset the connection, and the client might lose the answer. It may be closed to make room.
+  void Drain() {
+    slots_.Waiting(*slot_);
+    stream_.expires_after(limits_.request_time);
+    stream_.async_read_some(buffer_.prepare(4096), [self = shared_from_this()](beast::error_code error, std::size_t) {
+      if (!error) self->Drain();
+    });
   }
 
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   const MetricsServer::Page& page_;
-  int& open_;
+  const ServerLimits& limits_;
+  ConnectionSlots& slots_;
+  std::optional<ConnectionSlots::Id> slot_;
 };
 
 }  // namespace
 
 class MetricsServer::Impl {
  public:
-  explicit Impl(const MetricsAddress& address) : acceptor_(io_) {
+  Impl(const MetricsAddress& address, const ServerLimits& limits)
+      : limits_(limits), slots_(limits.connections), acceptor_(io_) {
     const std::string where = "cannot serve metrics on " + address.host + ":" + std::to_string(address.port) + ": ";
     beast::error_code error;
     const tcp::endpoint endpoint(net::ip::make_address(address.host, error), address.port);
@@ -175,8 +209,9 @@ class MetricsServer::Impl {
     acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
       if (error == net::error::operation_aborted) return;
       if (error) return AcceptLater();  // out of descriptors, say: no busy loop
-      // Beyond the cap a new connection is closed at once: descriptors are the devices' too.
-      if (open_ < kMostConnections) std::make_shared<Connection>(std::move(socket), page_, open_)->ReadRequest();
+      // Beyond the cap one connection is closed: descriptors are the devices' too.
+      auto connection = std::make_shared<Connection>(std::move(socket), page_, limits_, slots_);
+      if (connection->TakeSlot()) connection->ReadRequest();
       Accept();
     });
   }
@@ -189,14 +224,16 @@ class MetricsServer::Impl {
   }
 
   Page page_;
-  int open_ = 0;  // connections alive; touched on the server's thread only
+  const ServerLimits limits_;
+  ConnectionSlots slots_;  // touched on the server's thread only; outlives the connections in io_
   net::io_context io_{1};
   tcp::acceptor acceptor_;
   net::steady_timer retry_{io_};
   std::thread thread_;
 };
 
-MetricsServer::MetricsServer(const MetricsAddress& address) : impl_(std::make_unique<Impl>(address)) {}
+MetricsServer::MetricsServer(const MetricsAddress& address, const ServerLimits& limits)
+    : impl_(std::make_unique<Impl>(address, limits)) {}
 
 void MetricsServer::Serve(Page page) { impl_->Serve(std::move(page)); }
 
