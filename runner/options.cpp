@@ -18,7 +18,7 @@ namespace {
 const char kSynopsis[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
-    "              [--metrics HOST:PORT]\n"
+    "              [--metrics HOST:PORT [--web-config FILE]]\n"
     "  zrmhost replay --plugin PATH --config FILE --history DIR [--json]\n"
     "  zrmhost dump FILE [--csv]\n"
     "  zrmhost check --config FILE\n"
@@ -73,9 +73,14 @@ CLI::App* AddRun(CLI::App& app, Options& options) {
       ->type_name("S")->check(CLI::Validator(SecondsProblem, ""));
   run.add_option("--history", options.history, "append every stored record to DIR/device-<id>.history")
       ->type_name("DIR");
-  run.add_option("--metrics", options.metrics,
-                 "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
-      ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
+  CLI::Option* metrics =
+      run.add_option("--metrics", options.metrics,
+                     "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
+          ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
+  run.add_option("--web-config", options.web_config,
+                 "serve the page over HTTPS and/or to known users only, as this web configuration of "
+                 "Prometheus exporters says (tls_server_config, basic_auth_users)")
+      ->type_name("FILE")->needs(metrics);
   return &run;
 }
 

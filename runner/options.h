@@ -20,6 +20,7 @@ struct Options {
   std::optional<int> rounds;  // run: stop once every device completed this many
   std::optional<double> timeout_seconds;
   std::string metrics;        // run: HOST:PORT to serve /metrics on; empty for none
+  std::string web_config;     // run: the page's TLS and users (exporters' web configuration); empty for none
 };
 
 // Throws UsageError naming what is wrong.

@@ -14,13 +14,15 @@
 #include "metrics_server.h"
 #include "metrics_store.h"
 #include "run_config.h"
+#include "web_config.h"
 
 namespace qiraoid {
 
 class MetricsRun {
  public:
-  // Binds the address; throws RunnerError when it cannot.
-  MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices,
+  // Binds the address; throws RunnerError when it cannot. The guard says whether to serve HTTPS
+  // and to whom.
+  MetricsRun(const std::string& address, WebGuard guard, const std::vector<DeviceConfig>& devices,
              standin::HostListener& printer);
 
   // The listener to give the host session: the printer, then the store.
@@ -31,6 +33,7 @@ class MetricsRun {
  private:
   MetricsStore store_;
   ListenerPair listeners_;
+  std::string scheme_;  // before the server, which takes the guard
   MetricsServer server_;
   std::string host_;
 };

@@ -1,4 +1,5 @@
-// Serves the metrics page over HTTP/1.1 (Boost.Beast) on a thread of its own: GET or HEAD of
+// Serves the metrics page over HTTP/1.1 (Boost.Beast), or HTTPS and/or behind basic authentication
+// as a web configuration asks, on a thread of its own: GET or HEAD of
 // /metrics gets the page, gzip-compressed when the client accepts it; another path gets 404,
 // another method 405. Every connection is served asynchronously under time limits, and their
 // number is capped, so a slow or broken client holds up neither the devices nor other clients; at
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "metrics_address.h"
+#include "web_config.h"
 
 namespace qiraoid {
 
@@ -28,7 +30,7 @@ class MetricsServer {
   using Page = std::function<std::string()>;  // called on the server's thread, once per scrape
 
   // Listens at once (clients wait until Serve); throws RunnerError when the address cannot be bound.
-  explicit MetricsServer(const MetricsAddress& address, const ServerLimits& limits = {});
+  explicit MetricsServer(const MetricsAddress& address, const ServerLimits& limits = {}, WebGuard guard = {});
   // Starts answering, once.
   void Serve(Page page);
   // Stops listening, drops every connection and joins the thread.
@@ -37,6 +39,7 @@ class MetricsServer {
   MetricsServer& operator=(const MetricsServer&) = delete;
 
   unsigned short port() const;  // the port bound, when 0 was asked for
+  std::string host() const;     // the address bound: "::" or "0.0.0.0" for all interfaces
 
  private:
   class Impl;
