@@ -1,6 +1,6 @@
 // The metrics server in this process, on real loopback sockets: a scrape is answered however many
-// clients sit idle or half-sent, a request header over the size limit is refused, and a client too
-// slow with its request is closed.
+// clients sit idle or half-sent, a request header over the size limit is refused, a client too
+// slow with its request is closed, and a web configuration's TLS and users guard the page.
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <netinet/in.h>
@@ -13,8 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
+
 #include "http_client.h"
 #include "metrics_server.h"
+#include "scratch_dir.h"
+#include "web_config.h"
+#include "web_guard_files.h"
 
 namespace qiraoid {
 namespace {
@@ -24,7 +29,8 @@ const char kHalfRequest[] = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n";
 
 class Served {
  public:
-  explicit Served(const ServerLimits& limits) : server_(MetricsAddress{"127.0.0.1", 0}, limits) {
+  explicit Served(const ServerLimits& limits, WebGuard guard = {})
+      : server_(MetricsAddress{"127.0.0.1", 0}, limits, std::move(guard)) {
     server_.Serve([] { return std::string(kPage); });
   }
   unsigned short port() const { return server_.port(); }
@@ -104,6 +110,56 @@ TEST(MetricsServer, ClientTooSlowWithItsRequestIsClosed) {
   for (const std::string sent : {"", "GET /metr", kHalfRequest}) {
     EXPECT_TRUE(Client(served.port(), sent).ClosedByServer()) << '"' << sent << '"';
   }
+}
+
+std::string BasicAuthorization(const std::string& user_and_password) {
+  std::string encoded(4 * ((user_and_password.size() + 2) / 3) + 1, '\0');
+  const int size = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                   reinterpret_cast<const unsigned char*>(user_and_password.data()),
+                                   static_cast<int>(user_and_password.size()));
+  encoded.resize(static_cast<std::size_t>(size));
+  return "Basic " + encoded;
+}
+
+TEST(MetricsServer, WebConfigurationServesHttpsToKnownUsersOnly) {
+  ScratchDir dir;
+  const CertificateFiles certificate = WriteSelfSignedCertificate(dir.path());
+  const std::string config = dir.Write("web.yml", "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"
+                                                  "basic_auth_users:\n  alice: " + BcryptHash("right horse") +
+                                                  "\n  bob: " + BcryptHash("staple") + "\n");
+  WebGuard guard;
+  ASSERT_EQ(ReadWebConfig(config, &guard), std::vector<std::string>{});
+  const Served served(ServerLimits{}, std::move(guard));
+
+  const struct {
+    const char* what;
+    std::string authorization;  // "" for none
+    int status;
+  } cases[] = {
+      {"no user", "", 401},
+      {"the right password", BasicAuthorization("alice:right horse"), 200},
+      {"another user's password", BasicAuthorization("alice:staple"), 401},
+      {"the other user", BasicAuthorization("bob:staple"), 200},
+      {"a wrong password", BasicAuthorization("alice:right hors"), 401},
+      {"an unknown user", BasicAuthorization("carol:right horse"), 401},
+      {"no colon", BasicAuthorization("alice"), 401},
+      {"the scheme in lower case", "basic " + BasicAuthorization("alice:right horse").substr(6), 200},
+      {"another scheme", "Bearer " + BasicAuthorization("alice:right horse").substr(6), 401},
+      {"not base64", "Basic !!!!", 401},
+  };
+  for (const auto& test : cases) {
+    std::vector<std::pair<std::string, std::string>> headers;
+    if (!test.authorization.empty()) headers.emplace_back("Authorization", test.authorization);
+    HttpAnswer answer = HttpsRequest(served.port(), certificate.cert, "GET", "/metrics", headers);
+    EXPECT_EQ(answer.status, test.status) << test.what;
+    if (test.status == 200) {
+      EXPECT_EQ(answer.body, kPage) << test.what;
+    } else {
+      EXPECT_EQ(answer.headers["www-authenticate"], "Basic") << test.what;
+      EXPECT_EQ(answer.body.find("qiraoid_"), std::string::npos) << test.what;
+    }
+  }
+  EXPECT_EQ(HttpRequest(served.port(), "GET", "/metrics").status, 0) << "plain HTTP answered on the TLS port";
 }
 
 }  // namespace
