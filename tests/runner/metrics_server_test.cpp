@@ -112,6 +112,22 @@ TEST(MetricsServer, ClientTooSlowWithItsRequestIsClosed) {
   }
 }
 
+TEST(MetricsServer, EmptyHostListensOnAllInterfaces) {
+  const struct {
+    const char* text;
+    const char* host;
+  } addresses[] = {{":9116", ""}, {"localhost:9116", "127.0.0.1"}, {"[::1]:9116", "::1"}, {"0.0.0.0:9116", "0.0.0.0"}};
+  for (const auto& address : addresses) {
+    EXPECT_EQ(MetricsAddressProblem(address.text), "") << address.text;
+    EXPECT_EQ(ParseMetricsAddress(address.text).host, address.host) << address.text;
+    EXPECT_EQ(ParseMetricsAddress(address.text).port, 9116) << address.text;
+  }
+  MetricsServer server(MetricsAddress{"", 0});
+  server.Serve([] { return std::string(kPage); });
+  EXPECT_TRUE(server.host() == "::" || server.host() == "0.0.0.0") << server.host();
+  EXPECT_EQ(HttpRequest(server.port(), "GET", "/metrics").body, kPage) << "not reached on 127.0.0.1";
+}
+
 std::string BasicAuthorization(const std::string& user_and_password) {
   std::string encoded(4 * ((user_and_password.size() + 2) / 3) + 1, '\0');
   const int size = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
