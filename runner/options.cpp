@@ -18,7 +18,7 @@ namespace {
 const char kSynopsis[] =
     "usage:\n"
     "  zrmhost run --plugin PATH --config FILE [--json] [--rounds N] [--timeout S] [--history DIR]\n"
-    "              [--metrics HOST:PORT] [--column-map MAP]\n"
+    "              [--metrics HOST:PORT [--web-config FILE]] [--column-map MAP]\n"
     "  zrmhost replay --plugin PATH --config FILE --history DIR [--json]\n"
     "  zrmhost dump FILE [--csv] [--column-map MAP]\n"
     "  zrmhost check --config FILE [--column-map MAP]\n"
@@ -82,6 +82,10 @@ CLI::App* AddRun(CLI::App& app, Options& options) {
           ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
   run.add_option("--column-map", options.column_map, "serve the columns MAP names under its metric names too")
       ->type_name("MAP")->needs(metrics);
+  run.add_option("--web-config", options.web_config,
+                 "serve the page over HTTPS and/or to known users only, as this web configuration of "
+                 "Prometheus exporters says (tls_server_config, basic_auth_users)")
+      ->type_name("FILE")->needs(metrics);
   return &run;
 }
 

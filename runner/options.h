@@ -21,6 +21,7 @@ struct Options {
   std::optional<double> timeout_seconds;
   std::string metrics;        // run: HOST:PORT to serve /metrics on; empty for none
   std::string column_map;     // run --metrics, dump --csv, check: the operator's names for columns; empty for none
+  std::string web_config;     // run: the page's TLS and users (exporters' web configuration); empty for none
 };
 
 // Throws UsageError naming what is wrong.

@@ -16,6 +16,7 @@
 #include "round_printer.h"
 #include "runner_error.h"
 #include "termination_signals.h"
+#include "web_config.h"
 
 namespace qiraoid {
 
@@ -37,6 +38,17 @@ std::string Seconds(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%g s", seconds);
   return text;
+}
+
+// The page's guard from --web-config (none without it); when the file has problems, each is told
+// and nothing is returned.
+std::optional<WebGuard> LoadWebGuard(const std::string& path) {
+  WebGuard guard;
+  if (path.empty()) return guard;
+  const std::vector<std::string> problems = ReadWebConfig(path, &guard);
+  for (const std::string& problem : problems) Diagnose("web configuration " + path + ": " + problem);
+  if (!problems.empty()) return std::nullopt;
+  return guard;
 }
 
 // Names the device's last failing cause when it told one.
@@ -106,7 +118,8 @@ class RunWatch {
 int RunDevices(const Options& options) {
   const std::optional<std::vector<DeviceConfig>> accepted = LoadAcceptedConfig(options.config, AgentUse::kRequired);
   const std::optional<ColumnMap> columns = LoadAcceptedColumnMap(options.column_map);
-  if (!accepted || !columns) return 1;
+  std::optional<WebGuard> guard = LoadWebGuard(options.web_config);
+  if (!accepted || !columns || !guard) return 1;
   const std::vector<DeviceConfig>& configs = *accepted;
   std::optional<HistoryStore> history;
   if (!options.history.empty()) {
@@ -121,7 +134,7 @@ int RunDevices(const Options& options) {
   RoundPrinter printer(out, progress, options.json ? LineFormat::kJson : LineFormat::kText, &driver);
   AgentPrinter agents(out, progress);
   std::optional<MetricsRun> metrics;
-  if (!options.metrics.empty()) metrics.emplace(options.metrics, configs, *columns, printer);
+  if (!options.metrics.empty()) metrics.emplace(options.metrics, std::move(*guard), configs, *columns, printer);
   TerminationSignals signals([&progress](int signal) { progress.RequestStop(signal); });
   standin::SetJournalKept(false);  // a run may last for days
 

@@ -20,11 +20,12 @@ debs=$PWD/build/armhf-debs
 apt_opts=(-q -o DPkg::Lock::Timeout=600)
 
 # Shared libraries the targets load at run time; their armhf dependencies are resolved by apt.
-runtime=(libc6 libgcc-s1 libstdc++6 libsnmp40 libjsoncpp25 zlib1g)
+runtime=(libc6 libgcc-s1 libstdc++6 libsnmp40 libjsoncpp25 zlib1g libssl3 libcrypt1 libyaml-cpp0.7)
 # Headers, link-time symlinks, static libraries, .pc and CMake package files, taken without their
-# dependencies: the toolchain provides the libc and libstdc++ headers, and of the rest only OpenSSL's
-# headers are reached (through net-snmp's).
-dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev zlib1g-dev)
+# dependencies: the toolchain provides the libc and libstdc++ headers; OpenSSL's headers are reached
+# through net-snmp's and by the runner's HTTPS, libcrypt's and yaml-cpp's by its --web-config.
+dev=(libsnmp-dev libssl-dev libjsoncpp-dev libgtest-dev libgmock-dev libboost-dev zlib1g-dev libcrypt-dev
+     libyaml-cpp-dev)
 # Architecture-independent headers (Architecture: all, so they have no ":armhf" name).
 indep=(libcli11-dev)
 

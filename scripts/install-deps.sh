@@ -7,8 +7,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev zlib1g-dev snmpd snmp perl locales procps
-          prometheus)
+          libjsoncpp-dev libcli11-dev libsnmp-dev libboost-dev zlib1g-dev libssl-dev libcrypt-dev
+          libyaml-cpp-dev snmpd snmp perl locales procps prometheus openssl)
 for flag in "$@"; do
   case "${flag}" in
     --armhf) packages+=(g++-arm-linux-gnueabihf qemu-user dpkg-dev file) ;;

@@ -41,7 +41,7 @@ std::string MetricsAddressProblem(const std::string& text) {
   Parts parts;
   if (!Split(text, &parts)) return "wants HOST:PORT (such as 127.0.0.1:9116 or [::1]:9116), not \"" + text + "\"";
   boost::system::error_code error;
-  boost::asio::ip::make_address(parts.host, error);
+  if (!parts.host.empty()) boost::asio::ip::make_address(parts.host, error);
   if (error) return "wants an IP address or localhost as HOST, not \"" + parts.host + "\"";
   if (!IsPort(parts.port)) return "wants a PORT from 0 to 65535, not \"" + parts.port + "\"";
   return "";

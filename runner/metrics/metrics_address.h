@@ -1,5 +1,6 @@
 // The address zrmhost run --metrics listens on: HOST:PORT, the host an IPv4 address, an IPv6
-// address in brackets or "localhost", the port 0-65535 (0: any free port, said when serving).
+// address in brackets, "localhost" or nothing (:PORT, all interfaces, as exporters write it), the
+// port 0-65535 (0: any free port, said when serving).
 #pragma once
 
 #include <string>
@@ -7,7 +8,7 @@
 namespace qiraoid {
 
 struct MetricsAddress {
-  std::string host;  // an IP address, without brackets
+  std::string host;  // an IP address, without brackets; empty for all interfaces
   unsigned short port = 0;
 };
 

@@ -6,13 +6,16 @@
 
 namespace qiraoid {
 
-MetricsRun::MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices, ColumnMap columns,
-                       standin::HostListener& printer)
+MetricsRun::MetricsRun(const std::string& address, WebGuard guard, const std::vector<DeviceConfig>& devices,
+                       ColumnMap columns, standin::HostListener& printer)
     : store_(DeviceIds(devices)),
       columns_(std::move(columns)),
       listeners_(printer, store_),
-      server_(ParseMetricsAddress(address)),
-      host_(ParseMetricsAddress(address).host) {}
+      scheme_(guard.tls ? "https" : "http"),
+      server_(ParseMetricsAddress(address), ServerLimits{}, std::move(guard)),
+      host_(ParseMetricsAddress(address).host) {
+  if (host_.empty()) host_ = server_.host();  // all interfaces: the wildcard address bound
+}
 
 void MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
   server_.Serve([this, &session, &driver] {
@@ -23,7 +26,7 @@ void MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
     return MetricsPage(devices, {QIRAOID_VERSION, ReadProcessFigures()}, columns_);
   });
   const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
-  Diagnose("serving metrics at http://" + host + ":" + std::to_string(server_.port()) + "/metrics");
+  Diagnose("serving metrics at " + scheme_ + "://" + host + ":" + std::to_string(server_.port()) + "/metrics");
 }
 
 }  // namespace qiraoid

@@ -15,13 +15,15 @@
 #include "metrics_server.h"
 #include "metrics_store.h"
 #include "run_config.h"
+#include "web_config.h"
 
 namespace qiraoid {
 
 class MetricsRun {
  public:
-  // Binds the address; throws RunnerError when it cannot. The page names the columns as the map does.
-  MetricsRun(const std::string& address, const std::vector<DeviceConfig>& devices, ColumnMap columns,
+  // Binds the address; throws RunnerError when it cannot. The guard says whether to serve HTTPS
+  // and to whom; the page names the columns as the map does.
+  MetricsRun(const std::string& address, WebGuard guard, const std::vector<DeviceConfig>& devices, ColumnMap columns,
              standin::HostListener& printer);
 
   // The listener to give the host session: the printer, then the store.
@@ -33,6 +35,7 @@ class MetricsRun {
   MetricsStore store_;
   const ColumnMap columns_;  // read by the server's thread only, after construction
   ListenerPair listeners_;
+  std::string scheme_;  // before the server, which takes the guard
   MetricsServer server_;
   std::string host_;
 };

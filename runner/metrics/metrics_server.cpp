@@ -7,12 +7,17 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <type_traits>
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 
+#include "basic_auth.h"
+#include "connection_slots.h"
 #include "gzip_text.h"
 #include "metrics_page.h"
 #include "runner_error.h"
@@ -25,11 +30,9 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
-constexpr auto kRequestTimeLimit = std::chrono::seconds(10);   // to send a whole request
-constexpr auto kAnswerTimeLimit = std::chrono::seconds(60);    // to take a whole page
-constexpr std::size_t kRequestLimit = 16 * 1024;               // header and body
-constexpr int kMostConnections = 32;
+constexpr std::size_t kBodyLimit = 16 * 1024;
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 
 // Whether Accept-Encoding lists gzip (or *) without q=0.
@@ -59,36 +62,86 @@ std::string PathOf(beast::string_view target) {
   return text.substr(0, text.find('?'));
 }
 
-class Connection : public std::enable_shared_from_this<Connection> {
+// One client's connection over a plain or a TLS stream.
+template <typename Stream>
+class Connection : public std::enable_shared_from_this<Connection<Stream>> {
  public:
-  Connection(tcp::socket socket, const MetricsServer::Page& page, int& open)
-      : stream_(std::move(socket)), page_(page), open_(open) {
-    ++open_;
+  Connection(tcp::socket socket, const MetricsServer::Page& page, const ServerLimits& limits,
+             const WebGuard& guard, ConnectionSlots& slots)
+      : stream_(MakeStream(std::move(socket), guard)), page_(page), limits_(limits), guard_(guard), slots_(slots) {}
+  ~Connection() {
+    if (slot_) slots_.Gone(*slot_);
   }
-  ~Connection() { --open_; }
 
-  void ReadRequest() {
-    parser_.emplace();
-    parser_->header_limit(kRequestLimit);
-    parser_->body_limit(kRequestLimit);
-    stream_.expires_after(kRequestTimeLimit);
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code error, std::size_t) {
-                       if (!error) self->Answer(self->parser_->get());
-                     });
+  // Takes a slot, closing the connection waiting longest when all are taken; false when none was
+  // to be had (every connection answering), and this one is to be dropped.
+  bool TakeSlot() {
+    slot_ = slots_.Open([this] { Lowest().close(); });
+    return slot_.has_value();
+  }
+
+  // The TLS handshake, if any, counts in the time to send the first request.
+  void Start() {
+    if constexpr (std::is_same_v<Stream, TlsStream>) {
+      Lowest().expires_after(limits_.request_time);
+      stream_.async_handshake(net::ssl::stream_base::server, [self = this->shared_from_this()](beast::error_code error) {
+        if (!error) self->ReadRequest();
+      });
+    } else {
+      ReadRequest();
+    }
   }
 
  private:
   using Request = http::request<http::string_body>;
+  enum class After { kNextRequest, kClose, kDrain };
+
+  static Stream MakeStream(tcp::socket socket, const WebGuard& guard) {
+    if constexpr (std::is_same_v<Stream, TlsStream>) {
+      return Stream(std::move(socket), *guard.tls);
+    } else {
+      return Stream(std::move(socket));
+    }
+  }
+
+  beast::tcp_stream& Lowest() { return beast::get_lowest_layer(stream_); }
+
+  void ReadRequest() {
+    slots_.Waiting(*slot_);
+    parser_.emplace();
+    parser_->header_limit(limits_.header_bytes);
+    parser_->body_limit(kBodyLimit);
+    Lowest().expires_after(limits_.request_time);
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+                       self->slots_.Answering(*self->slot_);
+                       if (!error) return self->Answer(self->parser_->get());
+                       if (error == http::error::header_limit) self->RefuseLongHeader();
+                     });
+  }
+
+  void RefuseLongHeader() {
+    http::response<http::string_body> response{http::status::request_header_fields_too_large, 11};
+    response.set(http::field::content_type, "text/plain; charset=utf-8");
+    response.body() = "the request header is longer than " + std::to_string(limits_.header_bytes) + " bytes\n";
+    response.prepare_payload();
+    Send(std::move(response), After::kDrain);
+  }
 
   void Answer(const Request& request) {
+    const beast::string_view authorization = request[http::field::authorization];
+    if (!guard_.users.empty() && !Authorized(guard_.users, {authorization.data(), authorization.size()})) {
+      auto response = Text(request, http::status::unauthorized, "a user name and password are needed\n");
+      response.set(http::field::www_authenticate, "Basic");
+      return Send(std::move(response), Next(request));
+    }
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
       auto response = Text(request, http::status::method_not_allowed, "only GET and HEAD are served\n");
       response.set(http::field::allow, "GET, HEAD");
-      return Send(std::move(response), request.keep_alive());
+      return Send(std::move(response), Next(request));
     }
     if (PathOf(request.target()) != "/metrics") {
-      return Send(Text(request, http::status::not_found, "only /metrics is served here\n"), request.keep_alive());
+      return Send(Text(request, http::status::not_found, "only /metrics is served here\n"), Next(request));
     }
     http::response<http::string_body> response{http::status::ok, request.version()};
     response.set(http::field::content_type, kMetricsContentType);
@@ -97,7 +150,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     try {
       page = page_();
     } catch (const std::exception& error) {
-      return Send(Text(request, http::status::internal_server_error, "the page could not be made\n"), false);
+      return Send(Text(request, http::status::internal_server_error, "the page could not be made\n"), After::kClose);
     }
     if (AcceptsGzip(request[http::field::accept_encoding])) {
       page = Gzip(page);
@@ -106,12 +159,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (request.method() == http::verb::head) {
       http::response<http::empty_body> head{response.base()};
       head.content_length(page.size());
-      return Send(std::move(head), request.keep_alive());
+      return Send(std::move(head), Next(request));
     }
     response.body() = std::move(page);
     response.prepare_payload();
-    Send(std::move(response), request.keep_alive());
+    Send(std::move(response), Next(request));
   }
+
+  static After Next(const Request& request) { return request.keep_alive() ? After::kNextRequest : After::kClose; }
 
   static http::response<http::string_body> Text(const Request& request, http::status status, const char* text) {
     http::response<http::string_body> response{status, request.version()};
@@ -122,38 +177,67 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   template <typename Body>
-  void Send(http::response<Body>&& answer, bool keep_alive) {
+  void Send(http::response<Body>&& answer, After after) {
     auto response = std::make_shared<http::response<Body>>(std::move(answer));
-    response->keep_alive(keep_alive);
-    stream_.expires_after(kAnswerTimeLimit);
+    response->keep_alive(after == After::kNextRequest);
+    Lowest().expires_after(limits_.answer_time);
     http::async_write(stream_, *response,
-                      [self = shared_from_this(), response, keep_alive](beast::error_code error, std::size_t) {
+                      [self = this->shared_from_this(), response, after](beast::error_code error, std::size_t) {
                         if (error) return;
-                        if (keep_alive) return self->ReadRequest();
-                        beast::error_code ignored;
-                        self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+                        if (after == After::kNextRequest) return self->ReadRequest();
+                        self->EndSending(after);
                       });
   }
 
-  beast::tcp_stream stream_;
+  // Tells the client nothing more comes: TLS's close_notify, then the socket's end of sending.
+  void EndSending(After after) {
+    if constexpr (std::is_same_v<Stream, TlsStream>) {
+      slots_.Waiting(*slot_);  // for the client's close_notify, which may never come
+      Lowest().expires_after(limits_.request_time);
+      stream_.async_shutdown([self = this->shared_from_this()](beast::error_code) {});
+    } else {
+      beast::error_code ignored;
+      stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+      if (after == After::kDrain) Drain();
+    }
+  }
+
+  // Reads and drops what the client still sends, until it closes: closing with its request unread
+  // would reset the connection, and the client might lose the answer. It may be closed to make room.
+  void Drain() {
+    slots_.Waiting(*slot_);
+    Lowest().expires_after(limits_.request_time);
+    stream_.async_read_some(buffer_.prepare(4096), [self = this->shared_from_this()](beast::error_code error, std::size_t) {
+      if (!error) self->Drain();
+    });
+  }
+
+  Stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   const MetricsServer::Page& page_;
-  int& open_;
+  const ServerLimits& limits_;
+  const WebGuard& guard_;
+  ConnectionSlots& slots_;
+  std::optional<ConnectionSlots::Id> slot_;
 };
 
 }  // namespace
 
 class MetricsServer::Impl {
  public:
-  explicit Impl(const MetricsAddress& address) : acceptor_(io_) {
+  Impl(const MetricsAddress& address, const ServerLimits& limits, WebGuard guard)
+      : limits_(limits), guard_(std::move(guard)), slots_(limits.connections), acceptor_(io_) {
     const std::string where = "cannot serve metrics on " + address.host + ":" + std::to_string(address.port) + ": ";
     beast::error_code error;
-    const tcp::endpoint endpoint(net::ip::make_address(address.host, error), address.port);
-    if (!error) acceptor_.open(endpoint.protocol(), error);
-    if (!error) acceptor_.set_option(net::socket_base::reuse_address(true), error);
-    if (!error) acceptor_.bind(endpoint, error);
-    if (!error) acceptor_.listen(net::socket_base::max_listen_connections, error);
+    if (address.host.empty()) {
+      // All interfaces: IPv6 and IPv4 on one socket where the system has IPv6, IPv4 alone otherwise.
+      Listen(tcp::endpoint(tcp::v6(), address.port), error);
+      if (error == net::error::address_family_not_supported) Listen(tcp::endpoint(tcp::v4(), address.port), error);
+    } else {
+      const tcp::endpoint endpoint(net::ip::make_address(address.host, error), address.port);
+      if (!error) Listen(endpoint, error);
+    }
     if (error) throw RunnerError(where + error.message());
   }
 
@@ -169,16 +253,35 @@ class MetricsServer::Impl {
   }
 
   unsigned short port() const { return acceptor_.local_endpoint().port(); }
+  std::string host() const { return acceptor_.local_endpoint().address().to_string(); }
 
  private:
+  void Listen(const tcp::endpoint& endpoint, beast::error_code& error) {
+    acceptor_.open(endpoint.protocol(), error);
+    if (!error && endpoint.protocol() == tcp::v6()) acceptor_.set_option(net::ip::v6_only(false), error);
+    if (!error) acceptor_.set_option(net::socket_base::reuse_address(true), error);
+    if (!error) acceptor_.bind(endpoint, error);
+    if (!error) acceptor_.listen(net::socket_base::max_listen_connections, error);
+  }
+
   void Accept() {
     acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
       if (error == net::error::operation_aborted) return;
       if (error) return AcceptLater();  // out of descriptors, say: no busy loop
-      // Beyond the cap a new connection is closed at once: descriptors are the devices' too.
-      if (open_ < kMostConnections) std::make_shared<Connection>(std::move(socket), page_, open_)->ReadRequest();
+      if (guard_.tls) {
+        Admit<TlsStream>(std::move(socket));
+      } else {
+        Admit<beast::tcp_stream>(std::move(socket));
+      }
       Accept();
     });
+  }
+
+  // Beyond the cap one connection is closed: descriptors are the devices' too.
+  template <typename Stream>
+  void Admit(tcp::socket socket) {
+    auto connection = std::make_shared<Connection<Stream>>(std::move(socket), page_, limits_, guard_, slots_);
+    if (connection->TakeSlot()) connection->Start();
   }
 
   void AcceptLater() {
@@ -189,19 +292,24 @@ class MetricsServer::Impl {
   }
 
   Page page_;
-  int open_ = 0;  // connections alive; touched on the server's thread only
+  const ServerLimits limits_;
+  const WebGuard guard_;
+  ConnectionSlots slots_;  // touched on the server's thread only; outlives the connections in io_
   net::io_context io_{1};
   tcp::acceptor acceptor_;
   net::steady_timer retry_{io_};
   std::thread thread_;
 };
 
-MetricsServer::MetricsServer(const MetricsAddress& address) : impl_(std::make_unique<Impl>(address)) {}
+MetricsServer::MetricsServer(const MetricsAddress& address, const ServerLimits& limits, WebGuard guard)
+    : impl_(std::make_unique<Impl>(address, limits, std::move(guard))) {}
 
 void MetricsServer::Serve(Page page) { impl_->Serve(std::move(page)); }
 
 MetricsServer::~MetricsServer() = default;
 
 unsigned short MetricsServer::port() const { return impl_->port(); }
+
+std::string MetricsServer::host() const { return impl_->host(); }
 
 }  // namespace qiraoid

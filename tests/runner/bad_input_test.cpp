@@ -45,6 +45,14 @@ TEST_P(BadInputTest, IsReportedWithoutCrashing) {
 
 const std::vector<std::string> kRun = RunArgs();
 
+// A good configuration and {dir}/web.yml with the text, for run --metrics ... --web-config.
+std::vector<std::pair<std::string, std::string>> WithWebConfig(const std::string& text) {
+  auto files = ConfigOf({kGoodDevice});
+  files.emplace_back("web.yml", text);
+  return files;
+}
+const std::vector<std::string> kRunGuarded = RunArgs({"--metrics", "127.0.0.1:0", "--web-config", "{dir}/web.yml"});
+
 INSTANTIATE_TEST_SUITE_P(
     Runner, BadInputTest,
     ::testing::Values(
@@ -127,6 +135,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "zrmhost: run: --metrics: wants a PORT from 0 to 65535, not \"65536\""},
         BadInput{"MetricsOnAnAddressNotOurs", ConfigOf({kGoodDevice}), RunArgs({"--metrics", "192.0.2.1:9116"}), 1,
                  "zrmhost: cannot serve metrics on 192.0.2.1:9116: "},
+        BadInput{"WebConfigWithoutMetrics", WithWebConfig(""), RunArgs({"--web-config", "{dir}/web.yml"}), 2,
+                 "zrmhost: run: --web-config requires --metrics"},
+        BadInput{"WebConfigMissing", ConfigOf({kGoodDevice}), kRunGuarded, 1,
+                 "zrmhost: web configuration {dir}/web.yml: cannot be read: No such file or directory"},
+        BadInput{"WebConfigWithAnUnknownKey",
+                 WithWebConfig("tls_server_config:\n  cert_file: c.pem\n  key_file: k.pem\n  min_version: TLS13\n"),
+                 kRunGuarded, 1,
+                 "zrmhost: web configuration {dir}/web.yml: tls_server_config.min_version: not a key zrmhost reads"},
+        BadInput{"WebConfigWithAnUnreadableCertificate",
+                 WithWebConfig("tls_server_config:\n  cert_file: c.pem\n  key_file: k.pem\n"), kRunGuarded, 1,
+                 "zrmhost: web configuration {dir}/web.yml: tls_server_config.cert_file: cannot read {dir}/c.pem"},
+        BadInput{"WebConfigWithABadHash", WithWebConfig("basic_auth_users:\n  alice: " + kSecret + "\n"), kRunGuarded,
+                 1, "zrmhost: web configuration {dir}/web.yml: basic_auth_users.alice: not a bcrypt hash"},
         BadInput{"CheckWithoutConfig", {}, {"check"}, 2, "zrmhost: check: --config is required"},
         BadInput{"OptionOfAnotherCommand", {}, {"dump", "f.history", "--rounds", "1"}, 2,
                  "zrmhost: dump: The following arguments were not expected: 1 --rounds"}),

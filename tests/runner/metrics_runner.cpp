@@ -21,13 +21,15 @@ MetricsRunner::MetricsRunner(const std::vector<std::string>& devices, std::vecto
                                    dir_.Write("config.json", ConfigText(devices)), "--metrics", "127.0.0.1:0"};
   argv.insert(argv.end(), extra.begin(), extra.end());
   process_ = std::make_unique<Subprocess>(argv);
-  const std::string said = "serving metrics at http://127.0.0.1:";
+  const std::string said = "serving metrics at ";  // http:// or https://, then the address
+  const std::string address = "://127.0.0.1:";
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
   while (port_ == 0 && std::chrono::steady_clock::now() < deadline) {
     const std::string err = process_->ErrorSoFar();
     const auto at = err.find(said);
-    if (at != std::string::npos && err.find("/metrics", at) != std::string::npos) {
-      port_ = static_cast<unsigned short>(std::stoul(err.substr(at + said.size())));
+    const auto port = at == std::string::npos ? at : err.find(address, at);
+    if (port != std::string::npos && err.find("/metrics", port) != std::string::npos) {
+      port_ = static_cast<unsigned short>(std::stoul(err.substr(port + address.size())));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

@@ -18,7 +18,7 @@ class MetricsRunner {
   ~MetricsRunner();  // stops it with SIGINT and waits; a failure unless it ends with status 0
 
   unsigned short port() const { return port_; }
-  std::string Scrape() const;  // the page, as a plain GET gives it
+  std::string Scrape() const;  // the page, as a plain GET gives it (not over HTTPS)
   // Scrapes until the page has a line starting with `sample` (and, with a value, that value after
   // it); the last page, or "" after 90 s.
   std::string AwaitSample(const std::string& sample, const std::string& value = "") const;

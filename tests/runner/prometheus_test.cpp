@@ -1,6 +1,7 @@
 // A real Prometheus (Debian's prometheus package) scrapes zrmhost run --metrics every second while
 // the cabinet simulator serves the device; its HTTP API then shows the simulator's values, an
-// alarm raised and cleared, and the driver's pass duration. Skipped only when it is not installed.
+// alarm raised and cleared, and the driver's pass duration; with --web-config, it scrapes over TLS
+// with basic authentication, and a wrong password is refused. Skipped only when it is not installed.
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "metrics_runner.h"
 #include "scratch_dir.h"
 #include "subprocess.h"
+#include "web_guard_files.h"
 
 namespace {
 
@@ -51,13 +53,19 @@ std::string UrlEncoded(const std::string& text) {
   return encoded;
 }
 
+// A scrape configuration's job of the target on loopback, with more of its keys (indented by four).
+std::string Job(const std::string& name, unsigned short target, const std::string& more = "") {
+  return "  - job_name: " + name + "\n    static_configs:\n      - targets: ['127.0.0.1:" + std::to_string(target) +
+         "']\n" + more;
+}
+
 class Prometheus {
  public:
-  explicit Prometheus(unsigned short target) : port_(FreeLoopbackPort()) {
+  // Scrapes every second the jobs of the scrape configuration.
+  explicit Prometheus(const std::string& jobs) : port_(FreeLoopbackPort()) {
     const std::string config = dir_.Write("prometheus.yml",
                                           "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-                                          "scrape_configs:\n  - job_name: cabinets\n    static_configs:\n"
-                                          "      - targets: ['127.0.0.1:" + std::to_string(target) + "']\n");
+                                          "scrape_configs:\n" + jobs);
     process_ = std::make_unique<Subprocess>(std::vector<std::string>{
         kPrometheus, "--config.file=" + config, "--storage.tsdb.path=" + dir_.path() + "/data",
         "--web.listen-address=127.0.0.1:" + std::to_string(port_), "--log.level=warn"});
@@ -102,7 +110,7 @@ TEST(RunnerPrometheus, ScrapesValuesAnAlarmRaisedAndClearedAndThePassDuration) {
   agent.SetColumns(4, {{5, "123.25"}});
   MetricsRunner runner({R"({"id": 12, "agent": ")" + agent.address() +
                         R"(", "address": 4, "appSetting": {"b_mode": "2", "max_repetitions": 100}})"});
-  Prometheus prometheus(runner.port());
+  Prometheus prometheus(Job("cabinets", runner.port()));
 
   EXPECT_TRUE(prometheus.Await(R"(qiraoid_cabinet_value{device="12",column="5"})", "123.25")) << prometheus.Log();
   EXPECT_EQ(prometheus.Value(R"(qiraoid_cabinet_value{device="12",column="1"})"), "230.5");  // the default
@@ -115,6 +123,33 @@ TEST(RunnerPrometheus, ScrapesValuesAnAlarmRaisedAndClearedAndThePassDuration) {
 
   EXPECT_TRUE(prometheus.Await(R"(qiraoid_last_pass_duration_seconds{device="12"} > 0)"));
   EXPECT_TRUE(prometheus.Await(R"(up{job="cabinets"})", "1"));
+}
+
+TEST(RunnerPrometheus, ScrapesOverTlsWithBasicAuthenticationAndAWrongPasswordIsRefused) {
+  if (::access(kPrometheus, X_OK) != 0) GTEST_SKIP() << kPrometheus << " is not installed";
+  ScratchDir dir;
+  const CertificateFiles certificate = WriteSelfSignedCertificate(dir.path());
+  const std::string web_config =
+      dir.Write("web.yml", "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"
+                           "basic_auth_users:\n  prometheus: " + BcryptHash("scrape-pw") + "\n");
+  CabinetAgent agent;
+  agent.SetColumns(4, {{5, "123.25"}});
+  MetricsRunner runner({R"({"id": 12, "agent": ")" + agent.address() +
+                        R"(", "address": 4, "appSetting": {"b_mode": "2", "max_repetitions": 100}})"},
+                       {"--web-config", web_config});
+  const auto guarded = [&](const std::string& password) {
+    return "    scheme: https\n    tls_config:\n      ca_file: " + certificate.cert +
+           "\n    basic_auth:\n      username: prometheus\n      password: " + password + "\n";
+  };
+  Prometheus prometheus(Job("guarded", runner.port(), guarded("scrape-pw")) +
+                        Job("wrong", runner.port(), guarded("scrape-pv")));
+
+  EXPECT_TRUE(prometheus.Await(R"(up{job="guarded"})", "1")) << prometheus.Log();
+  EXPECT_TRUE(prometheus.Await(R"(qiraoid_cabinet_value{job="guarded",device="12",column="5"})", "123.25"));
+  EXPECT_TRUE(prometheus.Await(R"(up{job="wrong"})", "0"));
+  EXPECT_EQ(prometheus.Value(R"(count(qiraoid_rounds_total{job="wrong"}))"), "");
+  EXPECT_EQ(HttpsRequest(runner.port(), certificate.cert, "GET", "/metrics").status, 401);
+  EXPECT_EQ(runner.process().ErrorSoFar().find("scrape-pw"), std::string::npos);
 }
 
 }  // namespace
