@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -14,9 +15,25 @@ struct Remembered {
   std::string key;
 };
 
-// What a pair is remembered by: SHA-256 of the protocol's OID and the passphrase.
+// A salt drawn once per process: a digest seen in a memory dump cannot be tried against a list of
+// passphrases any faster than the derivation itself.
+const std::string& ProcessSalt() {
+  static const std::string salt = [] {
+    std::random_device source;
+    std::string drawn;
+    for (int i = 0; i < 8; ++i) {
+      const unsigned int word = source();
+      drawn.append(reinterpret_cast<const char*>(&word), sizeof word);
+    }
+    return drawn;
+  }();
+  return salt;
+}
+
+// What a pair is remembered by: SHA-256 of the process's salt, the protocol's OID and the passphrase.
 std::optional<std::string> DigestOf(const oid* protocol, std::size_t protocol_length, const std::string& passphrase) {
-  std::string input(reinterpret_cast<const char*>(protocol), protocol_length * sizeof(oid));
+  std::string input = ProcessSalt();
+  input.append(reinterpret_cast<const char*>(protocol), protocol_length * sizeof(oid));
   input += passphrase;
   u_char digest[32];
   size_t digest_length = sizeof digest;

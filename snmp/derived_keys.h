@@ -2,7 +2,7 @@
 // passphrases met again. Each derivation hashes a million bytes: a fleet of devices sharing their
 // passphrases, checked and then set up, would otherwise derive the same keys twice per device, for
 // a thousand authPriv devices seconds of CPU here and minutes on the controller before the last one
-// polls. Remembered by a digest of protocol and passphrase, never the passphrase itself.
+// polls. Remembered by a salted digest of protocol and passphrase, never the passphrase itself.
 // Thread-safe; the library must be set up (EnsureNetSnmpReady) first.
 #pragma once
 
