@@ -144,8 +144,8 @@ int RunDevices(const Options& options) {
   progress.RestartClock();  // loading and starting may be slow; the limit is for the rounds
   const int status = watch.AwaitEnd(progress, session, driver);
   signals.Release();
-  metrics.reset();  // before the devices it reads are deleted
-  session.Stop();
+  if (metrics) metrics->EndServing();  // before the devices it reads are deleted
+  session.Stop();  // the printer and the store hear the devices' rounds until then
   return status;
 }
 

@@ -1,10 +1,12 @@
 // zrmhost run --metrics: a store beside the printer that keeps what the host receives, and a
 // server bound before any device starts that serves it with the driver's figures once they run.
-// Threads: the runner's main thread makes it, calls Serve and destroys it; the devices' sampling
-// threads call the listener (printer, then store); the server's own thread makes each page, reading
-// the store and each device's figures through the plug-in's entry point.
+// Threads: the runner's main thread makes it, calls Serve and EndServing and destroys it; the
+// devices' sampling threads call the listener (printer, then store) until the devices are deleted,
+// so it outlives them; the server's own thread makes each page, reading the store and each device's
+// figures through the plug-in's entry point.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,15 +30,16 @@ class MetricsRun {
 
   // The listener to give the host session: the printer, then the store.
   standin::HostListener& listener() { return listeners_; }
-  // Serves the session's devices from now until destroyed, which must come before they are deleted.
+  // Serves the session's devices from now until EndServing, which must come before they are deleted.
   void Serve(HostSession& session, const DriverLink& driver);
+  void EndServing();
 
  private:
   MetricsStore store_;
   const ColumnMap columns_;  // read by the server's thread only, after construction
   ListenerPair listeners_;
   std::string scheme_;  // before the server, which takes the guard
-  MetricsServer server_;
+  std::optional<MetricsServer> server_;  // reset by EndServing
   std::string host_;
 };
 

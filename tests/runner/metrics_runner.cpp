@@ -40,8 +40,11 @@ MetricsRunner::~MetricsRunner() {
   process_->Signal(SIGINT);
   const ProcessResult result = process_->Wait();
   if (result.exit_code != 0) {
-    ADD_FAILURE() << "zrmhost ended with " << result.exit_code << " (signal " << result.term_signal
-                  << "): " << result.err.substr(result.err.size() > 4000 ? result.err.size() - 4000 : 0);
+    // A sanitizer's first report tells most; otherwise the end of what the runner said.
+    const auto report = result.err.find("WARNING: ");
+    const std::string told = report != std::string::npos ? result.err.substr(report, 8000)
+                                                         : result.err.substr(result.err.size() > 4000 ? result.err.size() - 4000 : 0);
+    ADD_FAILURE() << "zrmhost ended with " << result.exit_code << " (signal " << result.term_signal << "): " << told;
   }
 }
 
