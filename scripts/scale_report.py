@@ -3,27 +3,15 @@
 silent (the silent agents' ports), events (the runner's samples, one per line: EPOCH KIND ARGS...)
 and rounds.jsonl (the runner's --json events).
 usage: scale_report.py WORK_DIR CLOCK_TICKS_PER_SECOND"""
-import datetime
 import json
 import re
 import statistics
 import sys
 
+from soak_report import read_events, rfc3339_seconds  # the same timeline and times
+
 ROUND = re.compile(r'^\{"event":"round","device":(\d+),"round":\d+,"time":"([^"]+)"')
 AGENT = re.compile(r'^\{"event":"agent","device":(\d+),"agent":"[^"]*","state":"(\w+)"')
-
-
-def rfc3339_seconds(text):
-    return datetime.datetime.fromisoformat(text.replace("Z", "+00:00")).timestamp()
-
-
-def read_events(path):
-    events = []
-    with open(path) as lines:
-        for line in lines:
-            fields = line.split()
-            events.append((float(fields[0]), fields[1], fields[2:]))
-    return events
 
 
 def read_rounds(path, stopping):
