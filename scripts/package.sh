@@ -7,11 +7,21 @@
 #                                          simulator and the alerting rules
 # Their Depends are worked out by dpkg-shlibdeps: for armhf against the armhf sysroot, for amd64
 # against the build machine's packages. Prints the two packages' paths last, the plug-in's first.
-# usage: scripts/package.sh armhf|amd64
+# With --tree DIR, packages a build tree of that architecture that is already built (the test
+# command's build/native or build/armhf) instead of building the same code again: it adds the
+# manual page there and writes the packages into DIR.
+# usage: scripts/package.sh armhf|amd64 [--tree DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+usage() { echo "usage: scripts/package.sh armhf|amd64 [--tree DIR]" >&2; exit 2; }
 arch=${1:-}
+tree=
+if (($# == 3)) && [[ $2 == --tree ]]; then
+  tree=$3
+elif (($# != 1)); then
+  usage
+fi
 case $arch in
   armhf)
     sysroot=${ARMHF_SYSROOT:-build/armhf-sysroot}
@@ -36,12 +46,21 @@ case $arch in
       { dpkg -S "$path" 2>/dev/null || dpkg -S "$(readlink -f "$path")" 2>/dev/null; } | sed -n '1s/:.*//p'
     }
     ;;
-  *) echo "usage: scripts/package.sh armhf|amd64" >&2; exit 2 ;;
+  *) usage ;;
 esac
 
-build=build/$arch-package
-rm -f "$build"/*.deb
-CMAKE_BUILD_PARALLEL_LEVEL=$(nproc) cmake --workflow --preset "$arch-package" >/dev/null
+if [[ -n $tree ]]; then
+  build=$tree
+  [[ -f $build/CPackConfig.cmake ]] || { echo "package: $build is not a configured build tree" >&2; exit 1; }
+  rm -f "$build"/*.deb
+  cmake -DZRMHOST_MANPAGE=ON "$build" >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target snmp_qiraoid zrmhost zrmhost_manpage >/dev/null
+  cpack --config "$build/CPackConfig.cmake" -B "$build" -G DEB >/dev/null
+else
+  build=build/$arch-package
+  rm -f "$build"/*.deb
+  CMAKE_BUILD_PARALLEL_LEVEL=$(nproc) cmake --workflow --preset "$arch-package" >/dev/null
+fi
 
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
