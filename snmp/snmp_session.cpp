@@ -202,7 +202,7 @@ AgentExchange::Result SnmpSession::Send(netsnmp_pdu* request, bool probe) {
   pending_ = Pending{request->reqid, probe, std::nullopt, nullptr, {}, 0, 0};
   undecodable_.clear();
   refusals_.TakeRefusal();  // an earlier exchange's, which would fail this send
-  const ExchangeClock::time_point first_send = ExchangeClock::now();
+  const RetransmissionClock::time_point first_send = RetransmissionClock::now();
   {
     auto guard = Guard();
     InstallOwnSecurityState();
@@ -217,7 +217,7 @@ AgentExchange::Result SnmpSession::Send(netsnmp_pdu* request, bool probe) {
   // Karn's rule: an answer to a request sent more than once does not tell which send it answers.
   if (outcome == Outcome::kAnswered && pending_.resent == 0) {
     link_.round_trip.Sample(
-        std::chrono::duration_cast<std::chrono::microseconds>(ExchangeClock::now() - first_send));
+        std::chrono::duration_cast<std::chrono::microseconds>(RetransmissionClock::now() - first_send));
   }
   if (outcome == Outcome::kUndecodable) pending_.failure = "an answer the library cannot decode: " + undecodable_;
   return {outcome, std::move(pending_.response), std::move(pending_.failure), pending_.resent};
@@ -227,7 +227,7 @@ AgentExchange::Result SnmpSession::Send(netsnmp_pdu* request, bool probe) {
 // send the schedule asks for. The stop descriptor is kept out of the library's descriptor sets: its
 // armhf build aborts on any descriptor of FD_SETSIZE or more there, where stop descriptors are
 // moved to leave the low numbers to the sessions' sockets.
-AgentExchange::Outcome SnmpSession::WaitForOutcome(ExchangeClock::time_point first_send) {
+AgentExchange::Outcome SnmpSession::WaitForOutcome(RetransmissionClock::time_point first_send) {
   RetransmissionSchedule schedule(rule_, link_.round_trip, first_send);
   const int socket = snmp_sess_transport(handle_)->sock;
   while (!pending_.outcome) {
@@ -238,12 +238,12 @@ AgentExchange::Outcome SnmpSession::WaitForOutcome(ExchangeClock::time_point fir
                          LibraryError(reason);
       return Outcome::kFailed;
     }
-    const ExchangeClock::time_point now = ExchangeClock::now();
+    const RetransmissionClock::time_point now = RetransmissionClock::now();
     if (now >= schedule.silent_at()) {
       Abandon();
       return undecodable_.empty() ? Outcome::kTimedOut : Outcome::kUndecodable;
     }
-    const std::optional<ExchangeClock::time_point> next_send = schedule.next_send();
+    const std::optional<RetransmissionClock::time_point> next_send = schedule.next_send();
     if (next_send && now >= *next_send) {
       if (Refused()) return Outcome::kRefused;  // come since the poll: the send would fail
       SendAgain();
@@ -251,7 +251,8 @@ AgentExchange::Outcome SnmpSession::WaitForOutcome(ExchangeClock::time_point fir
       link_.round_trip.BackOff(schedule.wait());
       continue;
     }
-    const ExchangeClock::time_point due = next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();
+    const RetransmissionClock::time_point due =
+        next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
     pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
     const int ready = poll(waited, 2, static_cast<int>(wait.count()));

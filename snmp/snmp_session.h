@@ -68,7 +68,7 @@ class SnmpSession final : public AgentExchange {
   void InstallOwnSecurityState();
   void LearnAgentClock();
   Result Send(netsnmp_pdu* request, bool probe);
-  Outcome WaitForOutcome(ExchangeClock::time_point first_send);
+  Outcome WaitForOutcome(RetransmissionClock::time_point first_send);
   void Receive();
   void SendAgain();
   bool Refused();

@@ -19,7 +19,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::microseconds;
 
-const ExchangeClock::time_point kStart{};
+const RetransmissionClock::time_point kStart{};
 
 // The sends of one silent exchange that the schedule asks for, counted from the first send, when
 // each retransmission happens on time.
