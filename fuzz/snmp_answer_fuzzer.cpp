@@ -56,29 +56,29 @@ PduPtr Parse(std::vector<uint8_t>& datagram) {
   return pdu;
 }
 
-class HostileAgent : public WalkExchange, public WalkSink {
+class HostileAgent : public AgentExchange, public WalkSink {
  public:
   explicit HostileAgent(std::deque<std::vector<uint8_t>> datagrams) : datagrams_(std::move(datagrams)) {}
 
-  SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape) override {
+  AgentExchange::Result GetBulk(const oid* name, size_t name_length, RequestShape) override {
     if (!asked_.empty()) {
       const int order = snmp_oid_compare(name, name_length, asked_.data(), asked_.size());
       Require(order > 0 || (order == 0 && may_repeat_), "each request starts after the last");
     }
     may_repeat_ = false;
     asked_.assign(name, name + name_length);
-    if (datagrams_.empty()) return {SnmpSession::Outcome::kStopped, nullptr};
+    if (datagrams_.empty()) return {AgentExchange::Outcome::kStopped, nullptr};
     std::vector<uint8_t> datagram = std::move(datagrams_.front());
     datagrams_.pop_front();
     PduPtr answer = Parse(datagram);
     if (!answer) {
       may_repeat_ = true;  // silence: the same position is asked again
-      return {SnmpSession::Outcome::kTimedOut, nullptr};
+      return {AgentExchange::Outcome::kTimedOut, nullptr};
     }
     answer_ = answer.get();
     // tooBig halves the repetitions and genErr is tried with one binding, both at the same position.
     may_repeat_ = answer->errstat != SNMP_ERR_NOERROR;
-    return {SnmpSession::Outcome::kAnswered, std::move(answer)};
+    return {AgentExchange::Outcome::kAnswered, std::move(answer)};
   }
 
   void Store(const Columns& columns) override {

@@ -1,7 +1,6 @@
 #include "net_snmp_library.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "own_security_state.h"
 
 namespace qiraoid {
 
@@ -34,10 +33,8 @@ void SetUpUserBasedSecurity() {
 // makes it on its own first discovery; ours are exchanges of the devices' own.
 void AddDiscoveryUser() {
   if (usm_get_user(nullptr, 0, "") != nullptr) return;
-  auto* user = static_cast<usmUser*>(calloc(1, sizeof(usmUser)));  // as usm_free_user expects
+  usmUser* user = NewUsmUser("", nullptr, 0);
   if (user == nullptr) return;
-  user->name = strdup("");
-  user->secName = strdup("");
   user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
   user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
   user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);

@@ -48,20 +48,12 @@ void CopyKeys(const usmUser& from, usmUser* to) {
   ReplaceKey(&to->privKey, &to->privKeyLen, from.privKey, from.privKeyLen);
 }
 
-// A user the library can keep in its list: allocated as usm_free_user expects.
+// A device's user, active as the users the library makes from a session are.
 usmUser* NewUser(const char* name, const u_char* engine_id, size_t engine_id_length) {
-  auto* user = static_cast<usmUser*>(std::calloc(1, sizeof(usmUser)));
+  usmUser* user = NewUsmUser(name, engine_id, engine_id_length);
   if (user == nullptr) return nullptr;
-  user->name = strdup(name);
-  user->secName = strdup(name);
-  user->engineID = Duplicate(engine_id, engine_id_length);
-  user->engineIDLen = engine_id_length;
   user->userStatus = RS_ACTIVE;
   user->userStorageType = ST_READONLY;
-  if (user->name == nullptr || user->secName == nullptr || user->engineID == nullptr) {
-    usm_free_user(user);
-    return nullptr;
-  }
   return user;
 }
 
@@ -76,6 +68,22 @@ bool LocalizeKey(const usmUser& user, const u_char* ku, size_t ku_length, size_t
 }
 
 }  // namespace
+
+usmUser* NewUsmUser(const char* name, const u_char* engine_id, size_t engine_id_length) {
+  auto* user = static_cast<usmUser*>(std::calloc(1, sizeof(usmUser)));
+  if (user == nullptr) return nullptr;
+  user->name = strdup(name);
+  user->secName = strdup(name);
+  if (engine_id_length != 0) {
+    user->engineID = Duplicate(engine_id, engine_id_length);
+    user->engineIDLen = engine_id_length;
+  }
+  if (user->name == nullptr || user->secName == nullptr || (engine_id_length != 0 && user->engineID == nullptr)) {
+    usm_free_user(user);
+    return nullptr;
+  }
+  return user;
+}
 
 void InstallClock(const AgentClock& clock) {
   if (clock.engine_id.empty()) return;

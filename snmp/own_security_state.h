@@ -5,8 +5,8 @@
 // engine ID, so their devices would overwrite each other's keys and clocks there. Each device keeps
 // its own (LocalizedUser, AgentClock), puts them into the library's tables right before each call
 // that may build or read a message, and takes back what the library learned of its agent's clock
-// right after. Threads: hold SecurityStateGuard for every call here but Localize; an AgentClock and
-// a LocalizedUser are their device's sampling thread's only.
+// right after. Threads: hold SecurityStateGuard for every call here but Localize and NewUsmUser; an
+// AgentClock and a LocalizedUser are their device's sampling thread's only.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +35,11 @@ void InstallClock(const AgentClock& clock);
 void LearnClock(const u_char* engine_id, size_t length, AgentClock* clock);
 // Boots and time unknown: the agent's next Report sets them.
 void ForgetTime(AgentClock* clock);
+
+// A user the library can keep in its list, allocated as usm_free_user expects: `name` as its name
+// and security name, a copy of the engine ID (none when engine_id_length is 0), nothing else set;
+// null when out of memory.
+usmUser* NewUsmUser(const char* name, const u_char* engine_id, size_t engine_id_length);
 
 // One device's user, its keys localized to its agent's engine (RFC 3414, A.2.2) once per session,
 // from the keys (Ku) its settings hold.

@@ -59,7 +59,7 @@ class Poller {
   void Run(const std::function<void()>& pass);
 
  private:
-  class Exchange;  // one pass's requests and store, for the walk
+  class PassRelay;  // one pass's requests and store, for the walk
   Walked WalkOnce(const PassAim& aim, PollTarget& target);
   RequestShape ShapeOfNextPass();
   void RestFromBulk(PollTarget& target, const std::string& who, const char* cause);

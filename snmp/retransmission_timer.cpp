@@ -31,7 +31,7 @@ microseconds RoundTripEstimate::Rto() const {
 }
 
 RetransmissionSchedule::RetransmissionSchedule(const RetransmissionRule& rule, const RoundTripEstimate& estimate,
-                                               ExchangeClock::time_point first_send)
+                                               RetransmissionClock::time_point first_send)
     : rule_(rule),
       wait_(rule.adaptive ? std::min(std::max(estimate.Rto(), kShortestRto), rule.timeout) : rule.timeout),
       silent_at_(first_send + rule.timeout * (rule.retries + 1)) {
@@ -39,7 +39,7 @@ RetransmissionSchedule::RetransmissionSchedule(const RetransmissionRule& rule, c
   if (next_send_ && *next_send_ >= silent_at_) next_send_.reset();
 }
 
-void RetransmissionSchedule::Resent(ExchangeClock::time_point now) {
+void RetransmissionSchedule::Resent(RetransmissionClock::time_point now) {
   ++retransmissions_;
   if (rule_.adaptive) {
     wait_ = std::min(2 * wait_, rule_.timeout);

@@ -14,7 +14,7 @@
 
 namespace qiraoid {
 
-using ExchangeClock = std::chrono::steady_clock;
+using RetransmissionClock = std::chrono::steady_clock;
 
 struct RetransmissionRule {
   bool adaptive = true;
@@ -44,13 +44,13 @@ class RetransmissionSchedule {
   static constexpr std::chrono::microseconds kShortestRto{100 * 1000};
 
   RetransmissionSchedule(const RetransmissionRule& rule, const RoundTripEstimate& estimate,
-                         ExchangeClock::time_point first_send);
+                         RetransmissionClock::time_point first_send);
 
   // When to send again; nothing once the rule allows no further retransmission.
-  std::optional<ExchangeClock::time_point> next_send() const { return next_send_; }
-  ExchangeClock::time_point silent_at() const { return silent_at_; }
+  std::optional<RetransmissionClock::time_point> next_send() const { return next_send_; }
+  RetransmissionClock::time_point silent_at() const { return silent_at_; }
   // The request was sent again at `now`.
-  void Resent(ExchangeClock::time_point now);
+  void Resent(RetransmissionClock::time_point now);
   // The wait before the next send.
   std::chrono::microseconds wait() const { return wait_; }
 
@@ -58,8 +58,8 @@ class RetransmissionSchedule {
   const RetransmissionRule rule_;
   std::chrono::microseconds wait_;
   int retransmissions_ = 0;
-  std::optional<ExchangeClock::time_point> next_send_;
-  ExchangeClock::time_point silent_at_;
+  std::optional<RetransmissionClock::time_point> next_send_;
+  RetransmissionClock::time_point silent_at_;
 };
 
 }  // namespace qiraoid

@@ -24,8 +24,12 @@ std::string LibraryError(int snmp_errno) { return snmp_api_errstring(snmp_errno)
 
 }  // namespace
 
-SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link)
-    : handle_(nullptr), shares_security_state_(settings.version == SNMP_VERSION_3), rule_(rule), link_(link) {
+SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link, int stop_fd)
+    : handle_(nullptr),
+      shares_security_state_(settings.version == SNMP_VERSION_3),
+      rule_(rule),
+      link_(link),
+      stop_fd_(stop_fd) {
   EnsureNetSnmpReady();
   netsnmp_large_fd_set_init(&readable_, FD_SETSIZE);
   netsnmp_session opening = settings;
@@ -128,8 +132,7 @@ bool SnmpSession::IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu&
          std::equal(pdu.community, pdu.community + pdu.community_len, session.community);
 }
 
-SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, RequestShape shape,
-                                           int stop_fd) {
+AgentExchange::Result SnmpSession::GetBulk(const oid* name, size_t name_length, RequestShape shape) {
   const auto request = [&] {
     netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GETBULK);
     pdu->non_repeaters = shape.non_repeating;
@@ -138,32 +141,32 @@ SnmpSession::Exchange SnmpSession::GetBulk(const oid* name, size_t name_length, 
     return pdu;
   };
   if (shares_security_state_ && !user_.localized()) {
-    Exchange discovery = Discover(stop_fd);
+    Result discovery = Discover();
     if (discovery.outcome != Outcome::kAnswered) return discovery;
   }
-  Exchange exchange = Send(request(), false, stop_fd);
+  Result exchange = Send(request(), false);
   // An agent that restarted answers with a Report the library cannot take for the engine it knew
   // (a new engine id, or new boots and time): find the engine again and ask again, once.
   const bool engine_changed = exchange.outcome == Outcome::kUndecodable ||
                               (exchange.outcome == Outcome::kFailed && pending_.report == SNMPERR_UNKNOWN_ENG_ID);
   if (!shares_security_state_ || !engine_changed) return exchange;
   ForgetEngine();
-  Exchange discovery = Discover(stop_fd);
+  Result discovery = Discover();
   if (discovery.outcome != Outcome::kAnswered) return discovery;
-  return Send(request(), false, stop_fd);
+  return Send(request(), false);
 }
 
 // RFC 3414's discovery: a GET without bindings at noAuthNoPriv from the user with no name, which
 // the agent answers with a Report naming its engine; the library keeps the engine in the session.
 // The device's keys are then localized to that engine.
-SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
+AgentExchange::Result SnmpSession::Discover() {
   netsnmp_pdu* probe = snmp_pdu_create(SNMP_MSG_GET);
   probe->version = SNMP_VERSION_3;
   probe->securityName = strdup("");
   probe->securityNameLen = 0;
   probe->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
   probe->securityModel = SNMP_SEC_MODEL_USM;
-  Exchange exchange = Send(probe, true, stop_fd);
+  Result exchange = Send(probe, true);
   // Sent at noAuthNoPriv: silence here is never a wrong passphrase.
   if (exchange.outcome == Outcome::kTimedOut) {
     exchange.failure = "no answer to the engine discovery within the time-out and its retries";
@@ -195,11 +198,11 @@ void SnmpSession::ForgetEngine() {
   ForgetTime(&link_.clock);
 }
 
-SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int stop_fd) {
+AgentExchange::Result SnmpSession::Send(netsnmp_pdu* request, bool probe) {
   pending_ = Pending{request->reqid, probe, std::nullopt, nullptr, {}, 0, 0};
   undecodable_.clear();
   refusals_.TakeRefusal();  // an earlier exchange's, which would fail this send
-  const ExchangeClock::time_point first_send = ExchangeClock::now();
+  const RetransmissionClock::time_point first_send = RetransmissionClock::now();
   {
     auto guard = Guard();
     InstallOwnSecurityState();
@@ -210,11 +213,11 @@ SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int st
               "the request could not be sent: " + LibraryError(snmp_sess_session(handle_)->s_snmp_errno)};
     }
   }
-  const Outcome outcome = WaitForOutcome(stop_fd, first_send);
+  const Outcome outcome = WaitForOutcome(first_send);
   // Karn's rule: an answer to a request sent more than once does not tell which send it answers.
   if (outcome == Outcome::kAnswered && pending_.resent == 0) {
     link_.round_trip.Sample(
-        std::chrono::duration_cast<std::chrono::microseconds>(ExchangeClock::now() - first_send));
+        std::chrono::duration_cast<std::chrono::microseconds>(RetransmissionClock::now() - first_send));
   }
   if (outcome == Outcome::kUndecodable) pending_.failure = "an answer the library cannot decode: " + undecodable_;
   return {outcome, std::move(pending_.response), std::move(pending_.failure), pending_.resent};
@@ -224,7 +227,7 @@ SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int st
 // send the schedule asks for. The stop descriptor is kept out of the library's descriptor sets: its
 // armhf build aborts on any descriptor of FD_SETSIZE or more there, where stop descriptors are
 // moved to leave the low numbers to the sessions' sockets.
-SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send) {
+AgentExchange::Outcome SnmpSession::WaitForOutcome(RetransmissionClock::time_point first_send) {
   RetransmissionSchedule schedule(rule_, link_.round_trip, first_send);
   const int socket = snmp_sess_transport(handle_)->sock;
   while (!pending_.outcome) {
@@ -235,12 +238,12 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
                          LibraryError(reason);
       return Outcome::kFailed;
     }
-    const ExchangeClock::time_point now = ExchangeClock::now();
+    const RetransmissionClock::time_point now = RetransmissionClock::now();
     if (now >= schedule.silent_at()) {
       Abandon();
       return undecodable_.empty() ? Outcome::kTimedOut : Outcome::kUndecodable;
     }
-    const std::optional<ExchangeClock::time_point> next_send = schedule.next_send();
+    const std::optional<RetransmissionClock::time_point> next_send = schedule.next_send();
     if (next_send && now >= *next_send) {
       if (Refused()) return Outcome::kRefused;  // come since the poll: the send would fail
       SendAgain();
@@ -248,9 +251,10 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
       link_.round_trip.BackOff(schedule.wait());
       continue;
     }
-    const ExchangeClock::time_point due = next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();
+    const RetransmissionClock::time_point due =
+        next_send ? std::min(*next_send, schedule.silent_at()) : schedule.silent_at();
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
-    pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd, POLLIN, 0}};
+    pollfd waited[] = {{socket, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
     const int ready = poll(waited, 2, static_cast<int>(wait.count()));
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) {

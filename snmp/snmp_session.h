@@ -1,5 +1,5 @@
 // SnmpSession: one Net-SNMP session of the single-session API (safe with one session per
-// thread), open for the life of the object, and its GETBULK exchange. An exchange keeps one
+// thread), open for the life of the object: the AgentExchange of a real agent. An exchange keeps one
 // request outstanding and sends it again (same request id) as its RetransmissionSchedule says; it
 // is settled by our answer, by a refusal, by the kernel's word that nothing listens at the agent's
 // address, by silence through the whole budget, or by the stop descriptor, and never waits without
@@ -20,27 +20,12 @@
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 
+#include "agent_exchange.h"
 #include "own_security_state.h"
 #include "refusal_watch.h"
 #include "retransmission_timer.h"
 
 namespace qiraoid {
-
-struct PduDeleter {
-  void operator()(netsnmp_pdu* pdu) const { snmp_free_pdu(pdu); }
-};
-using PduPtr = std::unique_ptr<netsnmp_pdu, PduDeleter>;
-
-// How many bindings a GETBULK asks for: one (non-repeaters 1, max-repetitions 100, one OID) or,
-// in the bulk shape, up to max-repetitions of them (non-repeaters 0).
-// (Net-SNMP defines non_repeaters and max_repetitions as macros, hence the other field names.)
-struct RequestShape {
-  long non_repeating;
-  long repetitions;
-  bool is_bulk() const { return non_repeating == 0; }
-};
-inline constexpr RequestShape kOneBindingShape{1, 100};
-inline constexpr RequestShape BulkShape(long max_repetitions) { return {0, max_repetitions}; }
 
 // What a device keeps of its agent from pass to pass; its sampling thread's only.
 struct AgentLink {
@@ -49,31 +34,18 @@ struct AgentLink {
   AgentClock clock;       // SNMPv3: the agent's boots and time, as this device learned them
 };
 
-class SnmpSession {
+class SnmpSession final : public AgentExchange {
  public:
-  // kTimedOut: silence through the whole budget. kUndecodable: the same, but a datagram came that
-  // the library could not decode. kFailed: not sent, refused by the agent's security (SNMPv3), or
-  // dropped by the library. kRefused: an ICMP port or host unreachable for the agent's address.
-  enum class Outcome { kAnswered, kTimedOut, kUndecodable, kStopped, kFailed, kRefused };
-  struct Exchange {
-    Outcome outcome;
-    PduPtr response;  // set when answered
-    // Why, when failed, refused, undecodable or silent to a discovery, in an operator's words.
-    std::string failure = {};
-    int retransmissions = 0;  // how many times the request was sent again
-  };
-
   // Opens a session from the template, without any traffic; check is_open(). The template's error
-  // fields tell why not. `link` outlives the session.
-  SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link);
-  ~SnmpSession();
+  // fields tell why not. `link` outlives the session; a readable `stop_fd` stops its exchanges.
+  SnmpSession(netsnmp_session& settings, const RetransmissionRule& rule, AgentLink& link, int stop_fd);
+  ~SnmpSession() override;
   SnmpSession(const SnmpSession&) = delete;
   SnmpSession& operator=(const SnmpSession&) = delete;
 
   bool is_open() const { return handle_ != nullptr; }
-  // Sends GETBULK in the given shape for one OID and waits for the outcome; an SNMPv3 session
-  // whose agent's engine is not known yet discovers it first.
-  Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape, int stop_fd);
+  // An SNMPv3 session whose agent's engine is not known yet discovers it first.
+  Result GetBulk(const oid* name, size_t name_length, RequestShape shape) override;
 
  private:
   struct Pending {
@@ -91,12 +63,12 @@ class SnmpSession {
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
   static netsnmp_pdu* TakeAnswer(netsnmp_pdu* pdu);
 
-  Exchange Discover(int stop_fd);
+  Result Discover();
   void ForgetEngine();
   void InstallOwnSecurityState();
   void LearnAgentClock();
-  Exchange Send(netsnmp_pdu* request, bool probe, int stop_fd);
-  Outcome WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send);
+  Result Send(netsnmp_pdu* request, bool probe);
+  Outcome WaitForOutcome(RetransmissionClock::time_point first_send);
   void Receive();
   void SendAgain();
   bool Refused();
@@ -108,6 +80,7 @@ class SnmpSession {
   LocalizedUser user_;          // SNMPv3: for the agent's engine, once known
   RetransmissionRule rule_;
   AgentLink& link_;
+  const int stop_fd_;
   Pending pending_;  // lives as long as the session: closing it may still call back
   RefusalWatch refusals_;  // on the session's socket
   std::string undecodable_;  // why the library could not decode a datagram of this exchange

@@ -11,23 +11,23 @@ namespace qiraoid {
 namespace {
 
 // Why a bulk request may be refused, to be checked with one binding at the same position.
-const char* RefusalToCheck(const SnmpSession::Exchange& bulk) {
-  if (bulk.outcome == SnmpSession::Outcome::kTimedOut) {
+const char* RefusalToCheck(const AgentExchange::Result& bulk) {
+  if (bulk.outcome == AgentExchange::Outcome::kTimedOut) {
     return "no answer to the bulk shape within the time-out and its retries, twice, while one binding at the "
            "same position is answered";
   }
-  if (bulk.outcome == SnmpSession::Outcome::kAnswered && bulk.response->errstat == SNMP_ERR_GENERR) {
+  if (bulk.outcome == AgentExchange::Outcome::kAnswered && bulk.response->errstat == SNMP_ERR_GENERR) {
     return "the agent answered genErr to the bulk shape, and one binding at the same position";
   }
   return nullptr;
 }
 
-bool AnsweredWithoutError(const SnmpSession::Exchange& exchange) {
-  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_NOERROR;
+bool AnsweredWithoutError(const AgentExchange::Result& result) {
+  return result.outcome == AgentExchange::Outcome::kAnswered && result.response->errstat == SNMP_ERR_NOERROR;
 }
 
-bool IsTooBig(const SnmpSession::Exchange& exchange) {
-  return exchange.outcome == SnmpSession::Outcome::kAnswered && exchange.response->errstat == SNMP_ERR_TOOBIG;
+bool IsTooBig(const AgentExchange::Result& result) {
+  return result.outcome == AgentExchange::Outcome::kAnswered && result.response->errstat == SNMP_ERR_TOOBIG;
 }
 
 // The names RFC 3416 gives the error statuses.
@@ -53,7 +53,7 @@ TableWalk::TableWalk(const oid* root, size_t root_length, oid last_column)
   std::copy(root, root + root_length_, root_);
 }
 
-TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink) {
+TableWalk::Result TableWalk::Run(RequestShape shape, AgentExchange& exchange, WalkSink& sink) {
   MoveTo(root_, root_length_);
   last_column_ = 0;
   bool stored = false;
@@ -61,7 +61,7 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
   // been answered since: once may be an agent that came back meanwhile, twice is refusal.
   bool silent_to_bulk = false;
   for (;;) {
-    SnmpSession::Exchange outcome = exchange.GetBulk(position_, position_length_, shape);
+    AgentExchange::Result outcome = exchange.GetBulk(position_, position_length_, shape);
     if (shape.is_bulk() && IsTooBig(outcome)) {
       if (shape.repetitions > 1) {
         shape.repetitions /= 2;
@@ -73,7 +73,7 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
     }
     if (const char* cause = shape.is_bulk() ? RefusalToCheck(outcome) : nullptr) {
       // One binding at the same position, right after: silent too, the agent is away.
-      const bool silence = outcome.outcome == SnmpSession::Outcome::kTimedOut;
+      const bool silence = outcome.outcome == AgentExchange::Outcome::kTimedOut;
       outcome = exchange.GetBulk(position_, position_length_, kOneBindingShape);
       if (AnsweredWithoutError(outcome)) {
         if (!silence || silent_to_bulk) {
@@ -86,12 +86,12 @@ TableWalk::Result TableWalk::Run(RequestShape shape, WalkExchange& exchange, Wal
       silent_to_bulk = false;
     }
     switch (outcome.outcome) {
-      case SnmpSession::Outcome::kStopped: return {End::kStopped, {}, last_column_};
-      case SnmpSession::Outcome::kFailed:
-      case SnmpSession::Outcome::kRefused: return Fault(std::move(outcome.failure));
-      case SnmpSession::Outcome::kTimedOut:
-      case SnmpSession::Outcome::kUndecodable: continue;  // the same position, asked again
-      case SnmpSession::Outcome::kAnswered: break;
+      case AgentExchange::Outcome::kStopped: return {End::kStopped, {}, last_column_};
+      case AgentExchange::Outcome::kFailed:
+      case AgentExchange::Outcome::kRefused: return Fault(std::move(outcome.failure));
+      case AgentExchange::Outcome::kTimedOut:
+      case AgentExchange::Outcome::kUndecodable: continue;  // the same position, asked again
+      case AgentExchange::Outcome::kAnswered: break;
     }
     const netsnmp_pdu& answer = *outcome.response;
     if (answer.errstat != SNMP_ERR_NOERROR) return Fault(ErrorStatusFault(answer));

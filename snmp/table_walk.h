@@ -1,4 +1,4 @@
-// TableWalk: one pass over the table below a root, by GETBULK requests through a WalkExchange,
+// TableWalk: one pass over the table below a root, by GETBULK requests through an AgentExchange,
 // each continuing after the last OID of the answer before. It decides where the next request
 // starts and how the pass ends; its owner supplies the exchange and keeps the values.
 //
@@ -23,16 +23,9 @@
 #include <utility>
 #include <vector>
 
-#include "snmp_session.h"
+#include "agent_exchange.h"
 
 namespace qiraoid {
-
-// What the walk asks of its owner's session: send one GETBULK and wait for its outcome.
-class WalkExchange {
- public:
-  virtual ~WalkExchange() = default;
-  virtual SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) = 0;
-};
 
 // Where the walk's values and its change of shape go.
 class WalkSink {
@@ -60,7 +53,7 @@ class TableWalk {
   TableWalk(const oid* root, size_t root_length, oid last_column);
 
   // One pass from the root, starting in `shape`.
-  Result Run(RequestShape shape, WalkExchange& exchange, WalkSink& sink);
+  Result Run(RequestShape shape, AgentExchange& exchange, WalkSink& sink);
 
  private:
   enum class Step { kGoOn, kComplete, kFault };

@@ -19,7 +19,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::microseconds;
 
-const ExchangeClock::time_point kStart{};
+const RetransmissionClock::time_point kStart{};
 
 // The sends of one silent exchange that the schedule asks for, counted from the first send, when
 // each retransmission happens on time.
@@ -78,17 +78,17 @@ TEST(RoundTripEstimate, FollowsRfc6298) {
 }
 
 // A session of our own against the scripted agent, with its stop descriptor.
-struct Exchanger {
-  Exchanger(const FakeAgent& agent, RetransmissionRule rule) : address(agent.address()) {
+struct OwnSession {
+  OwnSession(const FakeAgent& agent, RetransmissionRule rule) : address(agent.address()) {
     EnsureNetSnmpReady();
     snmp_sess_init(&settings);
     settings.version = SNMP_VERSION_2c;
     settings.community = reinterpret_cast<u_char*>(const_cast<char*>("qondel"));
     settings.community_len = 6;
     settings.peername = const_cast<char*>(address.c_str());
-    session.emplace(settings, rule, link);
+    session.emplace(settings, rule, link, stop.fd());
   }
-  SnmpSession::Exchange Ask() { return session->GetBulk(kName, OID_LENGTH(kName), kOneBindingShape, stop.fd()); }
+  AgentExchange::Result Ask() { return session->GetBulk(kName, OID_LENGTH(kName), kOneBindingShape); }
 
   static constexpr oid kName[] = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
   std::string address;
@@ -117,15 +117,15 @@ struct SilentAtFirst {
 TEST(Retransmission, SameRequestAgainWithinTheBudget) {
   SilentAtFirst agent_state(0);
   FakeAgent agent(agent_state.Script());
-  Exchanger exchanger(agent, {true, milliseconds(500), 1});
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(exchanger.Ask().outcome, SnmpSession::Outcome::kAnswered);
+  OwnSession own(agent, {true, milliseconds(500), 1});
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(own.Ask().outcome, AgentExchange::Outcome::kAnswered);
   agent.ForgetRequests();
   {
     std::lock_guard<std::mutex> guard(agent_state.mutex);
     agent_state.silent = 1000;
   }
-  const SnmpSession::Exchange silent = exchanger.Ask();
-  EXPECT_EQ(silent.outcome, SnmpSession::Outcome::kTimedOut);
+  const AgentExchange::Result silent = own.Ask();
+  EXPECT_EQ(silent.outcome, AgentExchange::Outcome::kTimedOut);
   const std::vector<FakeRequest> requests = agent.requests();
   ASSERT_GE(requests.size(), 2u);
   for (const FakeRequest& request : requests) EXPECT_EQ(request.request_id, requests[0].request_id);
@@ -139,21 +139,21 @@ TEST(Retransmission, SameRequestAgainWithinTheBudget) {
 TEST(Retransmission, OnlyAnswersToASingleSendAreMeasured) {
   SilentAtFirst agent_state(1);
   FakeAgent agent(agent_state.Script());
-  Exchanger exchanger(agent, {true, milliseconds(300), 1});
-  const SnmpSession::Exchange resent = exchanger.Ask();
-  ASSERT_EQ(resent.outcome, SnmpSession::Outcome::kAnswered);
+  OwnSession own(agent, {true, milliseconds(300), 1});
+  const AgentExchange::Result resent = own.Ask();
+  ASSERT_EQ(resent.outcome, AgentExchange::Outcome::kAnswered);
   EXPECT_EQ(resent.retransmissions, 1);
-  EXPECT_EQ(exchanger.link.round_trip.Rto(), milliseconds(1000));  // nothing measured, 300 ms kept
-  ASSERT_EQ(exchanger.Ask().outcome, SnmpSession::Outcome::kAnswered);
-  EXPECT_LT(exchanger.link.round_trip.Rto(), milliseconds(1000));
+  EXPECT_EQ(own.link.round_trip.Rto(), milliseconds(1000));  // nothing measured, 300 ms kept
+  ASSERT_EQ(own.Ask().outcome, AgentExchange::Outcome::kAnswered);
+  EXPECT_LT(own.link.round_trip.Rto(), milliseconds(1000));
 }
 
 // The fixed rule is the library's old schedule: a retransmission every time-out, retries times.
 TEST(Retransmission, FixedRuleSendsEveryTimeOutRetriesTimes) {
   SilentAtFirst agent_state(1000);
   FakeAgent agent(agent_state.Script());
-  Exchanger exchanger(agent, {false, milliseconds(300), 2});
-  EXPECT_EQ(exchanger.Ask().outcome, SnmpSession::Outcome::kTimedOut);
+  OwnSession own(agent, {false, milliseconds(300), 2});
+  EXPECT_EQ(own.Ask().outcome, AgentExchange::Outcome::kTimedOut);
   const std::vector<FakeRequest> requests = agent.requests();
   ASSERT_EQ(requests.size(), 3u);
   for (const FakeRequest& request : requests) EXPECT_EQ(request.request_id, requests[0].request_id);

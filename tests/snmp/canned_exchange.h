@@ -1,4 +1,4 @@
-// A WalkExchange that answers from a script instead of a socket, and a WalkSink that keeps what
+// An AgentExchange that answers from a script instead of a socket, and a WalkSink that keeps what
 // the walk gives it, so the walk is tested without an agent.
 #pragma once
 
@@ -20,23 +20,23 @@ struct CannedBinding {
   std::string text;
 };
 
-SnmpSession::Exchange Answer(const std::vector<CannedBinding>& bindings, long error_status = 0);
-SnmpSession::Exchange Silence();
+AgentExchange::Result Answer(const std::vector<CannedBinding>& bindings, long error_status = 0);
+AgentExchange::Result Silence();
 
-class CannedExchange : public WalkExchange {
+class CannedExchange : public AgentExchange {
  public:
   struct Request {
     Name name;
     RequestShape shape;
   };
   // Outcomes in order; once they run out, the exchange reports a stop.
-  explicit CannedExchange(std::deque<SnmpSession::Exchange> outcomes) : outcomes_(std::move(outcomes)) {}
+  explicit CannedExchange(std::deque<AgentExchange::Result> outcomes) : outcomes_(std::move(outcomes)) {}
 
-  SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) override;
+  AgentExchange::Result GetBulk(const oid* name, size_t name_length, RequestShape shape) override;
   const std::vector<Request>& requests() const { return requests_; }
 
  private:
-  std::deque<SnmpSession::Exchange> outcomes_;
+  std::deque<AgentExchange::Result> outcomes_;
   std::vector<Request> requests_;
 };
 

@@ -34,7 +34,7 @@ constexpr oid kColumns = 3;
 const std::string kWho = "device 12 agent udp:127.0.0.1:16100";
 
 // A table of kColumns columns, one binding per answer whatever the shape: 4 requests a pass.
-SnmpSession::Exchange TableAnswer(const ScriptedOpener::Request& request) {
+AgentExchange::Result TableAnswer(const ScriptedOpener::Request& request) {
   const oid next = request.name.size() == kRoot.size() ? 1 : request.name[kRoot.size()] + 1;
   if (next > kColumns) return Answer({{kBeyond, ASN_OCTET_STR, "0"}});
   Name name = kRoot;
@@ -214,7 +214,7 @@ TEST(Poller, RefusedAgentIsAskedAgainAfterThePauseAndToldOnce) {
     bool listening = false;
     rig.script = [&](const ScriptedOpener::Request& request) {
       if (listening) return TableAnswer(request);
-      return SnmpSession::Exchange{SnmpSession::Outcome::kRefused, nullptr, refusal};
+      return AgentExchange::Result{AgentExchange::Outcome::kRefused, nullptr, refusal};
     };
     std::vector<Walked> passes;
     rig.poller.Run([&] {

@@ -29,15 +29,15 @@ class ScriptedOpener final : public SessionOpener {
     long timeout_us;
     bool engine_known;  // the link held an engine from an earlier pass
   };
-  using Script = std::function<SnmpSession::Exchange(const Request&)>;
+  using Script = std::function<AgentExchange::Result(const Request&)>;
 
   explicit ScriptedOpener(Script script) : script_(std::move(script)) {}
 
   std::unique_ptr<AgentExchange> Open(netsnmp_session& settings, const RetransmissionRule&, AgentLink& link,
-                                      std::string*) override {
+                                      int stop_fd, std::string*) override {
     opened_.push_back({std::string(reinterpret_cast<const char*>(settings.community), settings.community_len),
                        settings.timeout, !link.engine_id.empty()});
-    return std::make_unique<Session>(*this, link);
+    return std::make_unique<Session>(*this, link, stop_fd);
   }
 
   const std::vector<Request>& requests() const { return requests_; }
@@ -47,22 +47,23 @@ class ScriptedOpener final : public SessionOpener {
  private:
   class Session final : public AgentExchange {
    public:
-    Session(ScriptedOpener& opener, AgentLink& link) : opener_(opener), link_(link) {}
-    SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape, int stop_fd) override {
+    Session(ScriptedOpener& opener, AgentLink& link, int stop_fd) : opener_(opener), link_(link), stop_fd_(stop_fd) {}
+    Result GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
       if (link_.engine_id.empty()) {
         ++opener_.discoveries_;
         link_.engine_id = "scripted engine";
       }
       opener_.requests_.push_back({Name(name, name + name_length), shape});
-      SnmpSession::Exchange exchange = opener_.script_(opener_.requests_.back());
-      pollfd stop{stop_fd, POLLIN, 0};
-      if (poll(&stop, 1, 0) == 1) return {SnmpSession::Outcome::kStopped, nullptr};
+      Result exchange = opener_.script_(opener_.requests_.back());
+      pollfd stop{stop_fd_, POLLIN, 0};
+      if (poll(&stop, 1, 0) == 1) return {Outcome::kStopped, nullptr};
       return exchange;
     }
 
    private:
     ScriptedOpener& opener_;
     AgentLink& link_;
+    const int stop_fd_;
   };
 
   Script script_;

@@ -18,7 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pair;
-using Outcomes = std::deque<SnmpSession::Exchange>;
+using Outcomes = std::deque<AgentExchange::Result>;
 
 const Name kRoot = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 0};
 const Name kBeyond = {1, 3, 6, 1, 4, 1, 61333, 1, 1, 4, 1, 1};
@@ -75,7 +75,7 @@ std::vector<long> Repetitions(const Walked& walked) {
 
 TEST(TableWalk, HowAPassEnds) {
   using End = TableWalk::End;
-  const auto fault_after_one = [](SnmpSession::Exchange answer) { return Of(Answer({Text(Column(1), "1")}), std::move(answer)); };
+  const auto fault_after_one = [](AgentExchange::Result answer) { return Of(Answer({Text(Column(1), "1")}), std::move(answer)); };
   struct Row {
     const char* what;
     std::function<Outcomes()> outcomes;
@@ -109,9 +109,9 @@ TEST(TableWalk, HowAPassEnds) {
       {"OIDs out of order", [&] { return fault_after_one(Answer({Text(Column(5), "5"), Text(Column(4), "4")})); },
        kOneBindingShape, End::kAgentFault, 2, "does not follow OID 1.3.6.1.4.1.61333.1.1.4.0.5"},
       {"request not sent",
-       [&] { return fault_after_one({SnmpSession::Outcome::kFailed, nullptr, "the request could not be sent"}); },
+       [&] { return fault_after_one({AgentExchange::Outcome::kFailed, nullptr, "the request could not be sent"}); },
        kOneBindingShape, End::kAgentFault, 2, "the request could not be sent"},
-      {"stopped while waiting", [&] { return fault_after_one({SnmpSession::Outcome::kStopped, nullptr}); },
+      {"stopped while waiting", [&] { return fault_after_one({AgentExchange::Outcome::kStopped, nullptr}); },
        kOneBindingShape, End::kStopped, 2, ""},
       {"no table: the first binding outside the root", [] { return Of(Answer({Text(kBeyond, "0")})); },
        kOneBindingShape, End::kAgentFault, 1, "the agent has no table at OID 1.3.6.1.4.1.61333.1.1.4.0"},
@@ -201,7 +201,7 @@ TEST(TableWalk, BulkAnsweredAfterOneSilenceKeepsTheBulkShape) {
 // the bulk shape without trying one binding.
 TEST(TableWalk, SilenceAndUndecodableAnswersKeepTheBulkShape) {
   const Walked walked = Walk(Of(Answer({Text(Column(1), "1")}), Silence(), Silence(),
-                                SnmpSession::Exchange{SnmpSession::Outcome::kUndecodable, nullptr, "undecodable"},
+                                AgentExchange::Result{AgentExchange::Outcome::kUndecodable, nullptr, "undecodable"},
                                 Answer({Text(Column(2), "2")}), Answer({Text(kBeyond, "0")})),
                              BulkShape(10));
   EXPECT_EQ(walked.end, TableWalk::End::kComplete);

@@ -5,10 +5,10 @@
 //   Pass -> WalkOnce, then the pass's figures
 //   +-- SessionOpener::Open (from a copy of the template taken under the access lock)
 //   +-- TableWalk::Run (the aim's root, and its last column)
-//   |     +-- Exchange::GetBulk -> the target stamps the sampling time, the session's GetBulk;
-//   |     |                        silence: failing
-//   |     +-- Exchange::Store   -> the target's record
-//   |     +-- Exchange::FellBackFromBulk -> one line, a rest in the one-binding shape
+//   |     +-- PassRelay::GetBulk -> the target stamps the sampling time, the session's GetBulk;
+//   |     |                         silence: failing
+//   |     +-- PassRelay::Store   -> the target's record
+//   |     +-- PassRelay::FellBackFromBulk -> one line, a rest in the one-binding shape
 //   +-- AgentHealth: failing (fault, refusal, short table) or answering again; Tell logs its line
 #include <ctime>
 
@@ -19,11 +19,13 @@
 
 namespace qiraoid {
 
-class Poller::Exchange : public WalkExchange, public WalkSink {
+// Between the walk and the session and target of one pass: counts the requests, stamps the
+// sampling time, tells the agent's health, and ends a silent pass when the access settings change.
+class Poller::PassRelay : public AgentExchange, public WalkSink {
  public:
   // `access` and `access_changes` are the settings the session was opened with, and their count.
-  Exchange(Poller& poller, const PassAim& aim, PollTarget& target, AgentExchange& session,
-           const AccessSettings& access, unsigned access_changes)
+  PassRelay(Poller& poller, const PassAim& aim, PollTarget& target, AgentExchange& session,
+            const AccessSettings& access, unsigned access_changes)
       : poller_(poller),
         aim_(aim),
         target_(target),
@@ -32,15 +34,15 @@ class Poller::Exchange : public WalkExchange, public WalkSink {
         community_(access.version != SNMP_VERSION_3),
         access_changes_(access_changes) {}
 
-  SnmpSession::Exchange GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
+  Result GetBulk(const oid* name, size_t name_length, RequestShape shape) override {
     target_.StampSampleTime(LocalSecondNow());
     poller_.figures_.CountRequest();
-    SnmpSession::Exchange exchange = session_.GetBulk(name, name_length, shape, poller_.stop_.fd());
+    Result exchange = session_.GetBulk(name, name_length, shape);
     poller_.figures_.CountRetransmissions(exchange.retransmissions);
-    const bool silent = exchange.outcome == SnmpSession::Outcome::kTimedOut;
+    const bool silent = exchange.outcome == Outcome::kTimedOut;
     if (silent) poller_.figures_.CountSilence();
-    if (!silent && exchange.outcome != SnmpSession::Outcome::kUndecodable) return exchange;
-    if (poller_.access_changes_.load() != access_changes_) return {SnmpSession::Outcome::kStopped, nullptr};
+    if (!silent && exchange.outcome != Outcome::kUndecodable) return exchange;
+    if (poller_.access_changes_.load() != access_changes_) return {Outcome::kStopped, nullptr};
     // Silence in the bulk shape is told once one binding at the same position is silent too.
     if (!silent) {
       Tell(poller_.health_.Failing(exchange.failure, poller_.clock_.Now()));
@@ -115,19 +117,19 @@ Poller::Walked Poller::WalkOnce(const PassAim& aim, PollTarget& target) {
   const RetransmissionRule rule{settings->adaptive_retransmission, std::chrono::microseconds(opening.timeout),
                                 opening.retries};
   std::string failure;
-  const std::unique_ptr<AgentExchange> session = opener_.Open(opening, rule, link_, &failure);
+  const std::unique_ptr<AgentExchange> session = opener_.Open(opening, rule, link_, stop_.fd(), &failure);
   if (!session) {
     Tell(aim, target, health_.Failing(failure, clock_.Now()));
     return Walked::kIncomplete;
   }
 
-  Exchange exchange(*this, aim, target, *session, *settings, access_changes);
+  PassRelay relay(*this, aim, target, *session, *settings, access_changes);
   TableWalk walk(aim.root.data(), aim.root.size(), aim.last_column);
   const RequestShape shape = ShapeOfNextPass();
-  const TableWalk::Result result = walk.Run(shape, exchange, exchange);
+  const TableWalk::Result result = walk.Run(shape, relay, relay);
   if (result.end == TableWalk::End::kAgentFault) Tell(aim, target, health_.Failing(result.fault, clock_.Now()));
   if (result.end != TableWalk::End::kComplete) return Walked::kIncomplete;
-  if (shape.is_bulk() && !exchange.fell_back()) bulk_rest_ = std::chrono::seconds(0);
+  if (shape.is_bulk() && !relay.fell_back()) bulk_rest_ = std::chrono::seconds(0);
   // A table or view that ends early still gives its round, but the operator should know.
   Tell(aim, target,
        result.last_column < aim.last_column
