@@ -1,7 +1,7 @@
 // What one scrape of a thousand devices costs: the runner's metrics page for 1000 cabinets in mode
 // 2 (the simulator's default values, 312 alarm signals each, the driver's figures), served by the
-// runner's own server and read over loopback HTTP, plain and gzip-compressed. Prints the time per
-// scrape and the bytes sent.
+// exporter the runner uses and read over loopback HTTP, plain and gzip-compressed. Prints the time
+// per scrape and the bytes sent.
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -13,8 +13,8 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include "exporter_server.h"
 #include "metrics_page.h"
-#include "metrics_server.h"
 
 namespace {
 
@@ -84,8 +84,9 @@ std::size_t Scrape(unsigned short port, bool gzip) {
 
 void BM_ScrapeOfAThousandDevices(benchmark::State& state) {
   static const std::vector<qiraoid::DeviceMetrics> devices = ThousandDevices();
-  qiraoid::MetricsServer server({"127.0.0.1", 0});
-  server.Serve([] { return qiraoid::MetricsPage(devices, {"1.0.0", qiraoid::ReadProcessFigures()}); });
+  qiraoid::ExporterServer server({"127.0.0.1", 0});
+  server.Serve({{qiraoid::kMetricsPath, qiraoid::kMetricsContentType,
+                 [] { return qiraoid::MetricsPage(devices, {"1.0.0", qiraoid::ReadProcessFigures()}); }}});
   const bool gzip = state.range(0) != 0;
   std::size_t bytes = 0;
   for (auto _ : state) bytes = Scrape(server.port(), gzip);

@@ -23,7 +23,7 @@ void Require(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const qiraoid::ColumnMapReading reading = qiraoid::ReadColumnMap("fuzz.map", text);
+  const qiraoid::ColumnMapReading reading = qiraoid::ReadColumnMap("fuzz.map", text, qiraoid::IsPageFamily);
   for (const std::string& problem : reading.problems) Require(problem.rfind("fuzz.map:", 0) == 0);
   std::set<int> columns;
   std::set<std::string> names;

@@ -2,14 +2,16 @@
 
 #include "config_file.h"
 #include "line_output.h"
+#include "metrics_page.h"
 #include "runner_error.h"
 
 namespace qiraoid {
 
 namespace {
 
+// A map names series beside the metrics page's own, which it cannot take.
 ColumnMapReading ReadColumnMapFile(const std::string& path) {
-  return ReadColumnMap(path, ReadConfigFile(path, "column map"));
+  return ReadColumnMap(path, ReadConfigFile(path, "column map"), IsPageFamily);
 }
 
 }  // namespace

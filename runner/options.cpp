@@ -8,8 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "metrics_address.h"
+#include "listen_address.h"
 #include "runner_error.h"
+#include "web_config.h"
 
 namespace qiraoid {
 
@@ -79,12 +80,12 @@ CLI::App* AddRun(CLI::App& app, Options& options) {
   CLI::Option* metrics =
       run.add_option("--metrics", options.metrics,
                      "serve the devices' values, alarms and figures for Prometheus at http://HOST:PORT/metrics")
-          ->type_name("HOST:PORT")->check(CLI::Validator(MetricsAddressProblem, ""));
+          ->type_name("HOST:PORT")->check(CLI::Validator(ListenAddressProblem, ""));
   run.add_option("--column-map", options.column_map, "serve the columns MAP names under its metric names too")
       ->type_name("MAP")->needs(metrics);
   run.add_option("--web-config", options.web_config,
                  "serve the page over HTTPS and/or to known users only, as this web configuration of "
-                 "Prometheus exporters says (tls_server_config, basic_auth_users)")
+                 "Prometheus exporters says (" + WebConfigKeys() + ")")
       ->type_name("FILE")->needs(metrics);
   return &run;
 }

@@ -45,7 +45,7 @@ std::string Seconds(double seconds) {
 std::optional<WebGuard> LoadWebGuard(const std::string& path) {
   WebGuard guard;
   if (path.empty()) return guard;
-  const std::vector<std::string> problems = ReadWebConfig(path, &guard);
+  const std::vector<std::string> problems = ReadWebConfig(path, "zrmhost", &guard);
   for (const std::string& problem : problems) Diagnose("web configuration " + path + ": " + problem);
   if (!problems.empty()) return std::nullopt;
   return guard;
@@ -140,7 +140,7 @@ int RunDevices(const Options& options) {
 
   HostSession session(options.plugin, configs, metrics ? metrics->listener() : printer, &driver,
                       options.json ? &agents : nullptr);
-  if (metrics) metrics->Serve(session, driver);
+  if (metrics) Diagnose("serving metrics at " + metrics->Serve(session, driver));
   progress.RestartClock();  // loading and starting may be slow; the limit is for the rounds
   const int status = watch.AwaitEnd(progress, session, driver);
   signals.Release();

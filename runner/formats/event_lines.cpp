@@ -1,5 +1,6 @@
 #include "event_lines.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "agent_event_line.h"
@@ -11,6 +12,10 @@ namespace qiraoid {
 namespace {
 
 constexpr int kColumnsInTextRound = 8;
+
+// dump --csv's headings of its own: device, time and, for a column without a heading given, cK.
+constexpr const char* kCsvFirstHeadings[] = {"device", "time"};
+constexpr char kCsvColumnLetter = 'c';
 
 // JSON has no NaN or infinity: those become null.
 std::string JsonNumber(float value) {
@@ -80,12 +85,20 @@ std::string DumpLine(int index, const DecodedRecord& record) {
 }
 
 std::string CsvHeader(const std::map<int, std::string>& headings) {
-  std::string line = "device,time";
+  std::string line = std::string(kCsvFirstHeadings[0]) + ',' + kCsvFirstHeadings[1];
   for (int k = 1; k <= kQiraoidColumns; ++k) {
     const auto heading = headings.find(k);
-    line += ',' + (heading == headings.end() ? "c" + std::to_string(k) : CsvCell(heading->second));
+    line += ',' + (heading == headings.end() ? kCsvColumnLetter + std::to_string(k) : CsvCell(heading->second));
   }
   return line;
+}
+
+bool IsCsvOwnHeading(const std::string& heading) {
+  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  const bool column =
+      heading.size() > 1 && heading[0] == kCsvColumnLetter && std::all_of(heading.begin() + 1, heading.end(), is_digit);
+  const auto& first = kCsvFirstHeadings;
+  return column || std::find(std::begin(first), std::end(first), heading) != std::end(first);
 }
 
 std::string CsvRow(const DecodedRecord& record) {

@@ -34,5 +34,7 @@ std::string DumpLine(int index, const DecodedRecord& record);
 // when it holds a comma, a double quote or a line break.
 std::string CsvHeader(const std::map<int, std::string>& headings = {});
 std::string CsvRow(const DecodedRecord& record);
+// Whether a heading is one of the header's own: device, time, or "c" and digits.
+bool IsCsvOwnHeading(const std::string& heading);
 
 }  // namespace qiraoid

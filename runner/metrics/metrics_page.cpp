@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "label_value.h"
+
 namespace qiraoid {
 
 namespace {
@@ -31,17 +33,6 @@ void AppendWhole(std::string& out, uint64_t value) {
   out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-void AppendEscaped(std::string& out, const std::string& text) {
-  for (const char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
-    }
-  }
-}
-
 // One sample: name{device="12"<more>} value. Written straight into the page, without a string
 // of its own: a thousand devices' page holds about 1.7 million samples.
 class Sample {
@@ -54,7 +45,7 @@ class Sample {
   }
   Sample& Label(std::string_view name, const std::string& value) {
     Open(name);
-    AppendEscaped(out_, value);
+    AppendLabelValue(out_, value);
     out_ += '"';
     return *this;
   }
@@ -162,7 +153,7 @@ using RunnerFamily = FamilyOf<RunnerMetrics>;
 void BuildInfo(std::string& out, const char* name, const RunnerMetrics& runner) {
   out += name;
   out += "{version=\"";
-  AppendEscaped(out, runner.version);
+  AppendLabelValue(out, runner.version);
   out += "\"} 1\n";
 }
 
@@ -232,12 +223,6 @@ bool IsPageFamily(const std::string& name) {
     if (name == family.name) return true;
   }
   return false;
-}
-
-std::string LabelValue(const std::string& text) {
-  std::string escaped;
-  AppendEscaped(escaped, text);
-  return escaped;
 }
 
 std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerMetrics& runner,

@@ -40,6 +40,8 @@ struct RunnerMetrics {
   std::optional<ProcessFigures> process;  // nothing where it could not be read
 };
 
+// Where the page is served, and as what.
+inline constexpr char kMetricsPath[] = "/metrics";
 inline constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
 // Without a column map (or with an empty one) the page is the same as it always was; with one, each
@@ -49,8 +51,5 @@ std::string MetricsPage(const std::vector<DeviceMetrics>& devices, const RunnerM
 
 // Whether the page tells a family of that name whatever the column map.
 bool IsPageFamily(const std::string& name);
-
-// A label value with backslash, double quote and line feed escaped.
-std::string LabelValue(const std::string& text);
 
 }  // namespace qiraoid

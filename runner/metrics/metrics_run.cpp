@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "line_output.h"
+#include "exporter_error.h"
+#include "runner_error.h"
 
 namespace qiraoid {
 
@@ -12,21 +13,26 @@ MetricsRun::MetricsRun(const std::string& address, WebGuard guard, const std::ve
       columns_(std::move(columns)),
       listeners_(printer, store_),
       scheme_(guard.tls ? "https" : "http"),
-      host_(ParseMetricsAddress(address).host) {
-  server_.emplace(ParseMetricsAddress(address), ServerLimits{}, std::move(guard));
+      host_(ParseListenAddress(address).host) {
+  try {
+    server_.emplace(ParseListenAddress(address), ServerLimits{}, std::move(guard));
+  } catch (const ExporterError& error) {
+    throw RunnerError(error.what());
+  }
   if (host_.empty()) host_ = server_->host();  // all interfaces: the wildcard address bound
 }
 
-void MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
-  server_->Serve([this, &session, &driver] {
+std::string MetricsRun::Serve(HostSession& session, const DriverLink& driver) {
+  auto page = [this, &session, &driver] {
     std::vector<DeviceMetrics> devices = store_.Snapshot();
     for (std::size_t index = 0; index < devices.size(); ++index) {
       devices[index].figures = driver.Figures(session.device(index));
     }
     return MetricsPage(devices, {QIRAOID_VERSION, ReadProcessFigures()}, columns_);
-  });
+  };
+  server_->Serve({{kMetricsPath, kMetricsContentType, page}});
   const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
-  Diagnose("serving metrics at " + scheme_ + "://" + host + ":" + std::to_string(server_->port()) + "/metrics");
+  return scheme_ + "://" + host + ":" + std::to_string(server_->port()) + kMetricsPath;
 }
 
 void MetricsRun::EndServing() { server_.reset(); }

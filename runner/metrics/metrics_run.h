@@ -12,9 +12,9 @@
 
 #include "column_map.h"
 #include "driver_link.h"
+#include "exporter_server.h"
 #include "host_session.h"
 #include "listener_pair.h"
-#include "metrics_server.h"
 #include "metrics_store.h"
 #include "run_config.h"
 #include "web_config.h"
@@ -30,8 +30,9 @@ class MetricsRun {
 
   // The listener to give the host session: the printer, then the store.
   standin::HostListener& listener() { return listeners_; }
-  // Serves the session's devices from now until EndServing, which must come before they are deleted.
-  void Serve(HostSession& session, const DriverLink& driver);
+  // Serves the session's devices from now until EndServing, which must come before they are deleted;
+  // gives the page's address, "http://127.0.0.1:9116/metrics".
+  std::string Serve(HostSession& session, const DriverLink& driver);
   void EndServing();
 
  private:
@@ -39,7 +40,7 @@ class MetricsRun {
   const ColumnMap columns_;  // read by the server's thread only, after construction
   ListenerPair listeners_;
   std::string scheme_;  // before the server, which takes the guard
-  std::optional<MetricsServer> server_;  // reset by EndServing
+  std::optional<ExporterServer> server_;  // reset by EndServing
   std::string host_;
 };
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "column_map.h"
+#include "metrics_page.h"
 
 namespace qiraoid {
 
@@ -33,7 +34,7 @@ TEST(ColumnMap, GoodLinesGiveMetricsInTheirFirstLinesOrder) {
       "14 phase_voltage_volts phase=L3 feed=B\n"            // the name already ends with the unit
       "30 load_ratio ratio\n"
       "0031 humidity percent site=\"a \\\"quoted\\\" \\\\ name\" room=#1\n"  // a leading zero or two
-      "1397 energy_kwh");
+      "1397 energy_kwh", IsPageFamily);
   EXPECT_THAT(reading.problems, IsEmpty());
   EXPECT_THAT(reading.map.metrics,
               ElementsAre(MappedMetric{"phase_voltage_volts", "volts",
@@ -56,7 +57,7 @@ TEST(ColumnMap, GoodLinesGiveMetricsInTheirFirstLinesOrder) {
 
 TEST(ColumnMap, EmptyOrCommentsOnlyMapsNothing) {
   for (const char* text : {"", "\n\n", "# nothing known yet\n   # still nothing\r\n"}) {
-    const ColumnMapReading reading = ReadColumnMap("columns.map", text);
+    const ColumnMapReading reading = ReadColumnMap("columns.map", text, IsPageFamily);
     EXPECT_THAT(reading.problems, IsEmpty()) << text;
     EXPECT_THAT(reading.map.metrics, IsEmpty()) << text;
   }
@@ -73,7 +74,7 @@ void PrintTo(const BadMap& map, std::ostream* out) { *out << map.name; }
 class ColumnMapRefuses : public ::testing::TestWithParam<BadMap> {};
 
 TEST_P(ColumnMapRefuses, NamingTheFileTheLineAndWhatIsWrong) {
-  const ColumnMapReading reading = ReadColumnMap("cabinet/columns.map", GetParam().text);
+  const ColumnMapReading reading = ReadColumnMap("cabinet/columns.map", GetParam().text, IsPageFamily);
   EXPECT_THAT(reading.problems, ElementsAre(GetParam().problem));
 }
 
@@ -160,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadMap{"LabelsWhereThereWereNone", "12 v\r\n13 v phase=L2", "cabinet/columns.map:2: metric v is labelled {} on line 1, here {phase}"}));
 
 TEST(ColumnMap, EveryBadLineIsToldAndTheGoodOnesStillRead) {
-  const ColumnMapReading reading = ReadColumnMap("columns.map", "1500 x\n12 v volts\n12 w\n13 Bad\n14 v_volts");
+  const ColumnMapReading reading =
+      ReadColumnMap("columns.map", "1500 x\n12 v volts\n12 w\n13 Bad\n14 v_volts", IsPageFamily);
   EXPECT_THAT(reading.problems, ElementsAre("columns.map:1: column 1500 is not in 1-1397",
                                             "columns.map:3: column 12 is mapped on line 2 already",
                                             "columns.map:4: metric name \"Bad\" wants lower-case letters, digits "

@@ -15,6 +15,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "label_value.h"
 #include "metrics_page.h"
 
 namespace qiraoid {
@@ -114,7 +115,7 @@ TEST(MetricsPage, EachFamilyToldOnceAndOnlyKnownSamples) {
 }
 
 ColumnMap Map(const char* text) {
-  const ColumnMapReading reading = ReadColumnMap("columns.map", text);
+  const ColumnMapReading reading = ReadColumnMap("columns.map", text, IsPageFamily);
   EXPECT_THAT(reading.problems, ::testing::IsEmpty());
   return reading.map;
 }

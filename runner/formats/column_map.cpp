@@ -4,7 +4,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "metrics_page.h"
+#include "event_lines.h"
+#include "label_value.h"
 #include "snmp_qiraoid_data.h"
 #include "utf8_text.h"
 
@@ -142,24 +143,18 @@ void CheckWrittenName(const std::string& name) {
   }
 }
 
-// dump --csv's headings of its own: device, time and c1-c1397 for the unmapped columns.
-bool IsCsvHeading(const std::string& name) {
-  const bool column = name.size() > 1 && name[0] == 'c' && std::all_of(name.begin() + 1, name.end(), IsDigit);
-  return column || name == "device" || name == "time";
-}
-
-void CheckFullName(const std::string& name) {
+void CheckFullName(const std::string& name, const PageFamily& page_family) {
   for (const ReservedSuffix& reserved : kReservedSuffixes) {
     if (EndsWith(name, reserved.suffix)) {
       throw LineProblem("metric " + name + " ends with " + Quoted(reserved.suffix) + ", which Prometheus keeps for " +
                         reserved.kept_for + "; a mapped column is a gauge");
     }
   }
-  if (IsPageFamily(name)) throw LineProblem("metric " + name + " is one of the page's own");
+  if (page_family(name)) throw LineProblem("metric " + name + " is one of the page's own");
   if (std::find(std::begin(kScrapeSeries), std::end(kScrapeSeries), name) != std::end(kScrapeSeries)) {
     throw LineProblem("metric " + name + " is one Prometheus writes itself for every scrape");
   }
-  if (IsCsvHeading(name)) throw LineProblem("metric " + name + " is one of dump --csv's own headings");
+  if (IsCsvOwnHeading(name)) throw LineProblem("metric " + name + " is one of dump --csv's own headings");
 }
 
 std::string UnitOf(const std::string& unit) {
@@ -208,7 +203,7 @@ void CheckCharacters(std::string_view text) {
 }
 
 // A line's mapping; nothing for a blank line or a comment.
-std::optional<MapLine> ParseLine(std::string_view text) {
+std::optional<MapLine> ParseLine(std::string_view text, const PageFamily& page_family) {
   CheckCharacters(text);
   const std::vector<Field> fields = Fields(text).All();
   if (fields.empty()) return std::nullopt;
@@ -224,7 +219,7 @@ std::optional<MapLine> ParseLine(std::string_view text) {
     line.unit = UnitOf(fields[2].name);
     if (!EndsWith(line.name, "_" + line.unit)) line.name += "_" + line.unit;
   }
-  CheckFullName(line.name);
+  CheckFullName(line.name, page_family);
   line.labels = LabelsOf(fields, has_unit ? 3 : 2);
   return line;
 }
@@ -295,7 +290,7 @@ class MapBuilder {
 
 }  // namespace
 
-ColumnMapReading ReadColumnMap(const std::string& file, std::string_view text) {
+ColumnMapReading ReadColumnMap(const std::string& file, std::string_view text, const PageFamily& page_family) {
   ColumnMapReading reading;
   MapBuilder builder;
   int number = 0;
@@ -306,7 +301,7 @@ ColumnMapReading ReadColumnMap(const std::string& file, std::string_view text) {
     start = end + 1;
     ++number;
     try {
-      if (const std::optional<MapLine> mapping = ParseLine(line)) builder.Add(*mapping, number);
+      if (const std::optional<MapLine> mapping = ParseLine(line, page_family)) builder.Add(*mapping, number);
     } catch (const LineProblem& problem) {
       reading.problems.push_back(file + ":" + std::to_string(number) + ": " + problem.what());
     }

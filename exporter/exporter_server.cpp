@@ -1,5 +1,6 @@
-#include "metrics_server.h"
+#include "exporter_server.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -18,9 +19,8 @@
 
 #include "basic_auth.h"
 #include "connection_slots.h"
+#include "exporter_error.h"
 #include "gzip_text.h"
-#include "metrics_page.h"
-#include "runner_error.h"
 
 namespace qiraoid {
 
@@ -62,13 +62,20 @@ std::string PathOf(beast::string_view target) {
   return text.substr(0, text.find('?'));
 }
 
+// The 404's text: "only /metrics is served here".
+std::string OnlyServed(const std::vector<Route>& routes) {
+  std::string paths;
+  for (const Route& route : routes) paths += (paths.empty() ? "" : ", ") + route.path;
+  return "only " + paths + (routes.size() == 1 ? " is" : " are") + " served here\n";
+}
+
 // One client's connection over a plain or a TLS stream.
 template <typename Stream>
 class Connection : public std::enable_shared_from_this<Connection<Stream>> {
  public:
-  Connection(tcp::socket socket, const MetricsServer::Page& page, const ServerLimits& limits,
+  Connection(tcp::socket socket, const std::vector<Route>& routes, const ServerLimits& limits,
              const WebGuard& guard, ConnectionSlots& slots)
-      : stream_(MakeStream(std::move(socket), guard)), page_(page), limits_(limits), guard_(guard), slots_(slots) {}
+      : stream_(MakeStream(std::move(socket), guard)), routes_(routes), limits_(limits), guard_(guard), slots_(slots) {}
   ~Connection() {
     if (slot_) slots_.Gone(*slot_);
   }
@@ -140,15 +147,17 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
       response.set(http::field::allow, "GET, HEAD");
       return Send(std::move(response), Next(request));
     }
-    if (PathOf(request.target()) != "/metrics") {
-      return Send(Text(request, http::status::not_found, "only /metrics is served here\n"), Next(request));
+    const std::string path = PathOf(request.target());
+    const auto route = std::find_if(routes_.begin(), routes_.end(), [&path](const Route& each) { return each.path == path; });
+    if (route == routes_.end()) {
+      return Send(Text(request, http::status::not_found, OnlyServed(routes_)), Next(request));
     }
     http::response<http::string_body> response{http::status::ok, request.version()};
-    response.set(http::field::content_type, kMetricsContentType);
+    response.set(http::field::content_type, route->content_type);
     response.set(http::field::vary, "Accept-Encoding");
     std::string page;
     try {
-      page = page_();
+      page = route->handler();
     } catch (const std::exception& error) {
       return Send(Text(request, http::status::internal_server_error, "the page could not be made\n"), After::kClose);
     }
@@ -168,7 +177,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
   static After Next(const Request& request) { return request.keep_alive() ? After::kNextRequest : After::kClose; }
 
-  static http::response<http::string_body> Text(const Request& request, http::status status, const char* text) {
+  static http::response<http::string_body> Text(const Request& request, http::status status, const std::string& text) {
     http::response<http::string_body> response{status, request.version()};
     response.set(http::field::content_type, "text/plain; charset=utf-8");
     response.body() = text;
@@ -215,7 +224,7 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
   Stream stream_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
-  const MetricsServer::Page& page_;
+  const std::vector<Route>& routes_;
   const ServerLimits& limits_;
   const WebGuard& guard_;
   ConnectionSlots& slots_;
@@ -224,9 +233,9 @@ class Connection : public std::enable_shared_from_this<Connection<Stream>> {
 
 }  // namespace
 
-class MetricsServer::Impl {
+class ExporterServer::Impl {
  public:
-  Impl(const MetricsAddress& address, const ServerLimits& limits, WebGuard guard)
+  Impl(const ListenAddress& address, const ServerLimits& limits, WebGuard guard)
       : limits_(limits), guard_(std::move(guard)), slots_(limits.connections), acceptor_(io_) {
     const std::string where = "cannot serve metrics on " + address.host + ":" + std::to_string(address.port) + ": ";
     beast::error_code error;
@@ -238,11 +247,11 @@ class MetricsServer::Impl {
       const tcp::endpoint endpoint(net::ip::make_address(address.host, error), address.port);
       if (!error) Listen(endpoint, error);
     }
-    if (error) throw RunnerError(where + error.message());
+    if (error) throw ExporterError(where + error.message());
   }
 
-  void Serve(Page page) {
-    page_ = std::move(page);
+  void Serve(std::vector<Route> routes) {
+    routes_ = std::move(routes);
     Accept();
     thread_ = std::thread([this] { io_.run(); });
   }
@@ -280,7 +289,7 @@ class MetricsServer::Impl {
   // Beyond the cap one connection is closed: descriptors are the devices' too.
   template <typename Stream>
   void Admit(tcp::socket socket) {
-    auto connection = std::make_shared<Connection<Stream>>(std::move(socket), page_, limits_, guard_, slots_);
+    auto connection = std::make_shared<Connection<Stream>>(std::move(socket), routes_, limits_, guard_, slots_);
     if (connection->TakeSlot()) connection->Start();
   }
 
@@ -291,7 +300,7 @@ class MetricsServer::Impl {
     });
   }
 
-  Page page_;
+  std::vector<Route> routes_;
   const ServerLimits limits_;
   const WebGuard guard_;
   ConnectionSlots slots_;  // touched on the server's thread only; outlives the connections in io_
@@ -301,15 +310,15 @@ class MetricsServer::Impl {
   std::thread thread_;
 };
 
-MetricsServer::MetricsServer(const MetricsAddress& address, const ServerLimits& limits, WebGuard guard)
+ExporterServer::ExporterServer(const ListenAddress& address, const ServerLimits& limits, WebGuard guard)
     : impl_(std::make_unique<Impl>(address, limits, std::move(guard))) {}
 
-void MetricsServer::Serve(Page page) { impl_->Serve(std::move(page)); }
+void ExporterServer::Serve(std::vector<Route> routes) { impl_->Serve(std::move(routes)); }
 
-MetricsServer::~MetricsServer() = default;
+ExporterServer::~ExporterServer() = default;
 
-unsigned short MetricsServer::port() const { return impl_->port(); }
+unsigned short ExporterServer::port() const { return impl_->port(); }
 
-std::string MetricsServer::host() const { return impl_->host(); }
+std::string ExporterServer::host() const { return impl_->host(); }
 
 }  // namespace qiraoid

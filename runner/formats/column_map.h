@@ -12,6 +12,7 @@
 // label names and differ in their values. A mapped column is served as a gauge.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -45,8 +46,11 @@ struct ColumnMapReading {
   std::vector<std::string> problems;  // "columns.map:7: column 1500 is not in 1-1397"; none for a good map
 };
 
-// `file` names the map in its problems, one per bad line.
-ColumnMapReading ReadColumnMap(const std::string& file, std::string_view text);
+// Whether the page the map's columns are served on tells a family of that name of its own.
+using PageFamily = std::function<bool(const std::string& name)>;
+
+// `file` names the map in its problems, one per bad line; a metric the page tells already is one.
+ColumnMapReading ReadColumnMap(const std::string& file, std::string_view text, const PageFamily& page_family);
 
 // dump --csv's heading for each mapped column: its series without the device,
 // `phase_voltage_volts{phase="L1",feed="feed A"}`, or the bare name for a metric without labels.

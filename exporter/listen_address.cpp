@@ -1,4 +1,4 @@
-#include "metrics_address.h"
+#include "listen_address.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,7 +37,7 @@ bool IsPort(const std::string& text) {
 
 }  // namespace
 
-std::string MetricsAddressProblem(const std::string& text) {
+std::string ListenAddressProblem(const std::string& text) {
   Parts parts;
   if (!Split(text, &parts)) return "wants HOST:PORT (such as 127.0.0.1:9116 or [::1]:9116), not \"" + text + "\"";
   boost::system::error_code error;
@@ -47,7 +47,7 @@ std::string MetricsAddressProblem(const std::string& text) {
   return "";
 }
 
-MetricsAddress ParseMetricsAddress(const std::string& text) {
+ListenAddress ParseListenAddress(const std::string& text) {
   Parts parts;
   Split(text, &parts);
   return {parts.host, static_cast<unsigned short>(std::stoul(parts.port))};

@@ -78,7 +78,7 @@ TEST(WebConfig, GoodFilesGuardAndBadOnesNameTheirKey) {
     std::remove(path.c_str());
     if (test.text != nullptr) dir.Write("web.yml", Filled(test.text, dir.path(), other_key, hash));
     WebGuard guard;
-    const std::vector<std::string> problems = ReadWebConfig(path, &guard);
+    const std::vector<std::string> problems = ReadWebConfig(path, "zrmhost", &guard);
     if (test.problem == nullptr) {
       EXPECT_TRUE(problems.empty()) << test.what << ": " << problems.front();
       EXPECT_EQ(guard.tls != nullptr, test.tls) << test.what;

@@ -1,6 +1,7 @@
-// The metrics server in this process, on real loopback sockets: a scrape is answered however many
-// clients sit idle or half-sent, a request header over the size limit is refused, a client too
-// slow with its request is closed, and a web configuration's TLS and users guard the page.
+// The exporter's server in this process, on real loopback sockets: each route is served with its
+// content type, a scrape is answered however many clients sit idle or half-sent, a request header
+// over the size limit is refused, a client too slow with its request is closed, and a web
+// configuration's TLS and users guard the page.
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <netinet/in.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,9 @@
 
 #include <openssl/evp.h>
 
+#include "exporter_error.h"
+#include "exporter_server.h"
 #include "http_client.h"
-#include "metrics_server.h"
 #include "scratch_dir.h"
 #include "web_config.h"
 #include "web_guard_files.h"
@@ -25,18 +28,21 @@ namespace qiraoid {
 namespace {
 
 const char kPage[] = "# TYPE qiraoid_rounds_total counter\nqiraoid_rounds_total{device=\"12\"} 7\n";
+const char kContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 const char kHalfRequest[] = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+
+std::vector<Route> PageRoute() { return {{"/metrics", kContentType, [] { return std::string(kPage); }}}; }
 
 class Served {
  public:
   explicit Served(const ServerLimits& limits, WebGuard guard = {})
-      : server_(MetricsAddress{"127.0.0.1", 0}, limits, std::move(guard)) {
-    server_.Serve([] { return std::string(kPage); });
+      : server_(ListenAddress{"127.0.0.1", 0}, limits, std::move(guard)) {
+    server_.Serve(PageRoute());
   }
   unsigned short port() const { return server_.port(); }
 
  private:
-  MetricsServer server_;
+  ExporterServer server_;
 };
 
 // A client socket connected to the port, that sent `text`.
@@ -73,7 +79,48 @@ class Client {
   int socket_;
 };
 
-TEST(MetricsServer, ScrapeIsAnsweredBesideTwoHundredIdleAndHalfSentConnections) {
+TEST(ExporterServer, EachRouteIsServedWithItsContentTypeAndNoOtherPath) {
+  ExporterServer server(ListenAddress{"127.0.0.1", 0});
+  server.Serve({{"/metrics", kContentType, [] { return std::string(kPage); }},
+                {"/health", "text/plain", [] { return std::string("ok\n"); }},
+                {"/broken", "text/plain", []() -> std::string { throw std::runtime_error("no page"); }}});
+  const struct {
+    const char* method;
+    const char* target;
+    int status;
+    const char* content_type;
+    const char* body;
+  } cases[] = {
+      {"GET", "/metrics", 200, kContentType, kPage},
+      {"GET", "/metrics?name=x", 200, kContentType, kPage},
+      {"GET", "/health", 200, "text/plain", "ok\n"},
+      {"HEAD", "/health", 200, "text/plain", ""},
+      {"GET", "/", 404, "text/plain; charset=utf-8", "only /metrics, /health, /broken are served here\n"},
+      {"POST", "/metrics", 405, "text/plain; charset=utf-8", "only GET and HEAD are served\n"},
+      {"GET", "/broken", 500, "text/plain; charset=utf-8", "the page could not be made\n"},
+  };
+  for (const auto& test : cases) {
+    HttpAnswer answer = HttpRequest(server.port(), test.method, test.target);
+    EXPECT_EQ(answer.status, test.status) << test.method << " " << test.target;
+    EXPECT_EQ(answer.headers["content-type"], test.content_type) << test.method << " " << test.target;
+    EXPECT_EQ(answer.body, test.body) << test.method << " " << test.target;
+  }
+}
+
+TEST(ExporterServer, OnePathIsNamedAloneAndABoundPortIsRefused) {
+  ExporterServer server(ListenAddress{"127.0.0.1", 0});
+  server.Serve(PageRoute());
+  EXPECT_EQ(HttpRequest(server.port(), "GET", "/").body, "only /metrics is served here\n");
+  const std::string port = std::to_string(server.port());
+  try {
+    ExporterServer second(ListenAddress{"127.0.0.1", server.port()});
+    ADD_FAILURE() << "a second server listens on port " << port;
+  } catch (const ExporterError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("cannot serve metrics on 127.0.0.1:" + port + ": ", 0), 0u) << error.what();
+  }
+}
+
+TEST(ExporterServer, ScrapeIsAnsweredBesideTwoHundredIdleAndHalfSentConnections) {
   ServerLimits limits;
   limits.request_time = std::chrono::hours(1);  // none is closed for its time: only to make room
   const Served served(limits);
@@ -87,7 +134,7 @@ TEST(MetricsServer, ScrapeIsAnsweredBesideTwoHundredIdleAndHalfSentConnections) 
   EXPECT_TRUE(clients.back().StillOpen()) << "the connection waiting least was closed";
 }
 
-TEST(MetricsServer, RequestHeaderOverTheSizeLimitIsRefused) {
+TEST(ExporterServer, RequestHeaderOverTheSizeLimitIsRefused) {
   const struct {
     std::size_t filler;  // bytes of one header field's value
     int status;
@@ -103,7 +150,7 @@ TEST(MetricsServer, RequestHeaderOverTheSizeLimitIsRefused) {
   EXPECT_EQ(HttpRequest(served.port(), "GET", "/metrics").body, kPage);
 }
 
-TEST(MetricsServer, ClientTooSlowWithItsRequestIsClosed) {
+TEST(ExporterServer, ClientTooSlowWithItsRequestIsClosed) {
   ServerLimits limits;
   limits.request_time = std::chrono::milliseconds(50);  // the test waits for it, not the other way round
   const Served served(limits);
@@ -112,18 +159,18 @@ TEST(MetricsServer, ClientTooSlowWithItsRequestIsClosed) {
   }
 }
 
-TEST(MetricsServer, EmptyHostListensOnAllInterfaces) {
+TEST(ExporterServer, EmptyHostListensOnAllInterfaces) {
   const struct {
     const char* text;
     const char* host;
   } addresses[] = {{":9116", ""}, {"localhost:9116", "127.0.0.1"}, {"[::1]:9116", "::1"}, {"0.0.0.0:9116", "0.0.0.0"}};
   for (const auto& address : addresses) {
-    EXPECT_EQ(MetricsAddressProblem(address.text), "") << address.text;
-    EXPECT_EQ(ParseMetricsAddress(address.text).host, address.host) << address.text;
-    EXPECT_EQ(ParseMetricsAddress(address.text).port, 9116) << address.text;
+    EXPECT_EQ(ListenAddressProblem(address.text), "") << address.text;
+    EXPECT_EQ(ParseListenAddress(address.text).host, address.host) << address.text;
+    EXPECT_EQ(ParseListenAddress(address.text).port, 9116) << address.text;
   }
-  MetricsServer server(MetricsAddress{"", 0});
-  server.Serve([] { return std::string(kPage); });
+  ExporterServer server(ListenAddress{"", 0});
+  server.Serve(PageRoute());
   EXPECT_TRUE(server.host() == "::" || server.host() == "0.0.0.0") << server.host();
   EXPECT_EQ(HttpRequest(server.port(), "GET", "/metrics").body, kPage) << "not reached on 127.0.0.1";
 }
@@ -137,14 +184,14 @@ std::string BasicAuthorization(const std::string& user_and_password) {
   return "Basic " + encoded;
 }
 
-TEST(MetricsServer, WebConfigurationServesHttpsToKnownUsersOnly) {
+TEST(ExporterServer, WebConfigurationServesHttpsToKnownUsersOnly) {
   ScratchDir dir;
   const CertificateFiles certificate = WriteSelfSignedCertificate(dir.path());
   const std::string config = dir.Write("web.yml", "tls_server_config:\n  cert_file: cert.pem\n  key_file: key.pem\n"
                                                   "basic_auth_users:\n  alice: " + BcryptHash("right horse") +
                                                   "\n  bob: " + BcryptHash("staple") + "\n");
   WebGuard guard;
-  ASSERT_EQ(ReadWebConfig(config, &guard), std::vector<std::string>{});
+  ASSERT_EQ(ReadWebConfig(config, "zrmhost", &guard), std::vector<std::string>{});
   const Served served(ServerLimits{}, std::move(guard));
 
   const struct {
