@@ -20,7 +20,7 @@ std::string Quoted(const std::string& text) {
 
 bool ReadableAsText(const Json::Value& value) { return !value.isObject() && !value.isArray(); }
 
-std::string Refused(const std::string& key, const char* needs) {
+std::string Refused(const std::string& key, const std::string& needs) {
   return "appSetting." + key + " refused: needs " + needs;
 }
 
