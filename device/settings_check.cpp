@@ -1,16 +1,40 @@
 #include "settings_check.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <variant>
 
 #include <json/writer.h>
 
 #include "access_settings.h"
-#include "known_settings.h"
 #include "nearest_key.h"
 
 namespace qiraoid {
 
 namespace {
+
+// The host reads b_mode with atoi; usable is a whole number in text or as a JSON number.
+bool ModeUsable(const Json::Value& value) {
+  if (value.isInt()) return true;
+  if (!value.isString()) return false;
+  std::string text = value.asString();
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
+  return !text.empty() && text.size() <= kMostSettingDigits &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+KnownSetting ModeSetting() {
+  return {"b_mode", "a whole number: 2 reports the alarm signals, 3 reads thresholdSetting", ModeUsable, false};
+}
+
+// Whether appSetting selects the threshold mode, read as the host reads b_mode.
+bool SelectsThresholdMode(const Json::Value& app) {
+  if (!app.isObject()) return false;
+  const Json::Value& mode = app["b_mode"];
+  return !mode.isNull() && !mode.isObject() && !mode.isArray() &&
+         std::atoi(mode.asString().c_str()) == kThresholdMode;
+}
 
 std::string Quoted(const std::string& text) {
   Json::StreamWriterBuilder builder;
@@ -40,7 +64,7 @@ void CheckAppSetting(const Json::Value& app, std::vector<std::string>& problems)
   if (access_refused || !HasAccessKeys(app)) return;
   const auto read = ReadAccessSettings(app);
   if (const auto* refusal = std::get_if<AccessRefusal>(&read)) {
-    problems.push_back("appSetting." + refusal->key + " refused: needs " + refusal->reason);
+    problems.push_back(Refused(refusal->key, refusal->reason));
   }
 }
 
@@ -89,6 +113,28 @@ void FindUnreadableThresholds(const Json::Value& thresholds, std::vector<std::st
 }
 
 }  // namespace
+
+const std::vector<KnownSetting>& AppSettings() {
+  static const std::vector<KnownSetting> settings = [] {
+    std::vector<KnownSetting> all = {ModeSetting()};
+    all.insert(all.end(), CoreSettings().begin(), CoreSettings().end());
+    return all;
+  }();
+  return settings;
+}
+
+const KnownSetting* FindAppSetting(std::string_view key) {
+  for (const KnownSetting& setting : AppSettings()) {
+    if (key == setting.key) return &setting;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> AppSettingKeys() {
+  std::vector<std::string> keys;
+  for (const KnownSetting& setting : AppSettings()) keys.push_back(setting.key);
+  return keys;
+}
 
 std::vector<UnknownKey> UnknownAppSettingKeys(const Json::Value& app) {
   std::vector<UnknownKey> unknown;
