@@ -3,16 +3,23 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <variant>
 
 #include <json/writer.h>
 
 #include "access_settings.h"
 #include "nearest_key.h"
+#include "snmp_qiraoid_data.h"
+#include "uni_data_device.h"
+#include "zrm_socket_device.h"
 
 namespace qiraoid {
 
 namespace {
+
+// The host's template the cabinet device derives from, which reads b_mode and thresholdSetting.
+using HostDevice = UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 0>;
 
 // The host reads b_mode with atoi; usable is a whole number in text or as a JSON number.
 bool ModeUsable(const Json::Value& value) {
@@ -25,7 +32,10 @@ bool ModeUsable(const Json::Value& value) {
 }
 
 KnownSetting ModeSetting() {
-  return {"b_mode", "a whole number: 2 reports the alarm signals, 3 reads thresholdSetting", ModeUsable, false};
+  return {"b_mode",
+          "a whole number: " + std::to_string(kAlarmMode) + " reports the alarm signals, " +
+              std::to_string(HostDevice::kThresholdSettingMode) + " reads thresholdSetting",
+          ModeUsable, false};
 }
 
 // Whether appSetting selects the threshold mode, read as the host reads b_mode.
@@ -33,7 +43,17 @@ bool SelectsThresholdMode(const Json::Value& app) {
   if (!app.isObject()) return false;
   const Json::Value& mode = app["b_mode"];
   return !mode.isNull() && !mode.isObject() && !mode.isArray() &&
-         std::atoi(mode.asString().c_str()) == kThresholdMode;
+         std::atoi(mode.asString().c_str()) == HostDevice::kThresholdSettingMode;
+}
+
+// The fields of a thresholdSetting entry, each read as text.
+const std::vector<std::string>& ThresholdEntryKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> all = {HostDevice::kSignalNameField};
+    all.insert(all.end(), std::begin(HostDevice::kAlarmIdFields), std::end(HostDevice::kAlarmIdFields));
+    return all;
+  }();
+  return keys;
 }
 
 std::string Quoted(const std::string& text) {
@@ -83,7 +103,7 @@ void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& pr
       problems.push_back(path + " is not an object, so the device skips it");
       continue;
     }
-    for (const std::string& key : kThresholdEntryKeys) {
+    for (const std::string& key : ThresholdEntryKeys()) {
       if (!ReadableAsText(entry[key])) problems.push_back(path + "." + key + " is not text or a number");
     }
   }
@@ -108,7 +128,7 @@ void FindUnreadableThresholds(const Json::Value& thresholds, std::vector<std::st
   for (const std::string& name : thresholds.getMemberNames()) {
     const Json::Value& entry = thresholds[name];
     if (!entry.isObject()) continue;  // the device skips such entries
-    for (const std::string& key : kThresholdEntryKeys) FindUnreadable(entry, key, EntryPath(name), found);
+    for (const std::string& key : ThresholdEntryKeys()) FindUnreadable(entry, key, EntryPath(name), found);
   }
 }
 

@@ -1,8 +1,9 @@
 // The keys a device reads from its configuration, and a configuration checked the way the device
 // reads it, without polling. appSetting's keys are b_mode (which the host reads for the device)
 // and the core's (snmp/setting_rules.h); the device's own keys sit at the top of its
-// configuration; in threshold mode the host reads the thresholdSetting entries' fields. The one
-// list behind the device's unknown-key lines and the runner's checks and explanations. Values are never quoted, as they may be secrets. Safe from any thread
+// configuration; in threshold mode the host's template reads the thresholdSetting entries' fields
+// (host/uni_data_device.h). The one list behind the device's unknown-key lines and the runner's
+// checks and explanations. Values are never quoted, as they may be secrets. Safe from any thread
 // once the Net-SNMP library is set up (EnsureNetSnmpReady), which deriving SNMPv3 keys needs.
 #pragma once
 
@@ -27,11 +28,8 @@ std::vector<std::string> AppSettingKeys();
 // The device's own keys at the top of its configuration.
 inline const std::vector<std::string> kDeviceKeys = {"appSetting", "thresholdSetting"};
 
-// The fields of a thresholdSetting entry, each read as text.
-inline const std::vector<std::string> kThresholdEntryKeys = {"SignalName", "NMAlarmID", "ID", "SignalNumber"};
-
-// b_mode 3 reads thresholdSetting.
-inline constexpr int kThresholdMode = 3;
+// b_mode 2 reports the alarm signals.
+inline constexpr int kAlarmMode = 2;
 
 struct UnknownKey {
   std::string key;
