@@ -1,6 +1,6 @@
 // The plug-in's walk pass on a lossy link: the cabinet simulator behind a relay that delays every
 // datagram by 1 ms each way and loses 0 %, 1 % or 5 % of them each way, in both request shapes,
-// with the default access settings (adaptive retransmission, 10 s time-out, 1 retry). Ends with
+// with the default access settings (AccessSettings, snmp/access_settings.h). Ends with
 // each lossy pass's wall time against the loss-free pass of its shape, and how many times a
 // device gave the bulk shape up.
 #include <chrono>

@@ -1,16 +1,60 @@
 #include "settings_check.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <iterator>
 #include <variant>
 
 #include <json/writer.h>
 
 #include "access_settings.h"
-#include "known_settings.h"
 #include "nearest_key.h"
+#include "snmp_qiraoid_data.h"
+#include "uni_data_device.h"
+#include "zrm_socket_device.h"
 
 namespace qiraoid {
 
 namespace {
+
+// The host's template the cabinet device derives from, which reads b_mode and thresholdSetting.
+using HostDevice = UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 0>;
+
+// The host reads b_mode with atoi; usable is a whole number in text or as a JSON number.
+bool ModeUsable(const Json::Value& value) {
+  if (value.isInt()) return true;
+  if (!value.isString()) return false;
+  std::string text = value.asString();
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.erase(0, 1);
+  return !text.empty() && text.size() <= kMostSettingDigits &&
+         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+KnownSetting ModeSetting() {
+  return {"b_mode",
+          "a whole number: " + std::to_string(kAlarmMode) + " reports the alarm signals, " +
+              std::to_string(HostDevice::kThresholdSettingMode) + " reads thresholdSetting",
+          ModeUsable, false};
+}
+
+// Whether appSetting selects the threshold mode, read as the host reads b_mode.
+bool SelectsThresholdMode(const Json::Value& app) {
+  if (!app.isObject()) return false;
+  const Json::Value& mode = app["b_mode"];
+  return !mode.isNull() && !mode.isObject() && !mode.isArray() &&
+         std::atoi(mode.asString().c_str()) == HostDevice::kThresholdSettingMode;
+}
+
+// The fields of a thresholdSetting entry, each read as text.
+const std::vector<std::string>& ThresholdEntryKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> all = {HostDevice::kSignalNameField};
+    all.insert(all.end(), std::begin(HostDevice::kAlarmIdFields), std::end(HostDevice::kAlarmIdFields));
+    return all;
+  }();
+  return keys;
+}
 
 std::string Quoted(const std::string& text) {
   Json::StreamWriterBuilder builder;
@@ -20,7 +64,7 @@ std::string Quoted(const std::string& text) {
 
 bool ReadableAsText(const Json::Value& value) { return !value.isObject() && !value.isArray(); }
 
-std::string Refused(const std::string& key, const char* needs) {
+std::string Refused(const std::string& key, const std::string& needs) {
   return "appSetting." + key + " refused: needs " + needs;
 }
 
@@ -40,7 +84,7 @@ void CheckAppSetting(const Json::Value& app, std::vector<std::string>& problems)
   if (access_refused || !HasAccessKeys(app)) return;
   const auto read = ReadAccessSettings(app);
   if (const auto* refusal = std::get_if<AccessRefusal>(&read)) {
-    problems.push_back("appSetting." + refusal->key + " refused: needs " + refusal->reason);
+    problems.push_back(Refused(refusal->key, refusal->reason));
   }
 }
 
@@ -59,7 +103,7 @@ void CheckThresholds(const Json::Value& thresholds, std::vector<std::string>& pr
       problems.push_back(path + " is not an object, so the device skips it");
       continue;
     }
-    for (const std::string& key : kThresholdEntryKeys) {
+    for (const std::string& key : ThresholdEntryKeys()) {
       if (!ReadableAsText(entry[key])) problems.push_back(path + "." + key + " is not text or a number");
     }
   }
@@ -84,11 +128,33 @@ void FindUnreadableThresholds(const Json::Value& thresholds, std::vector<std::st
   for (const std::string& name : thresholds.getMemberNames()) {
     const Json::Value& entry = thresholds[name];
     if (!entry.isObject()) continue;  // the device skips such entries
-    for (const std::string& key : kThresholdEntryKeys) FindUnreadable(entry, key, EntryPath(name), found);
+    for (const std::string& key : ThresholdEntryKeys()) FindUnreadable(entry, key, EntryPath(name), found);
   }
 }
 
 }  // namespace
+
+const std::vector<KnownSetting>& AppSettings() {
+  static const std::vector<KnownSetting> settings = [] {
+    std::vector<KnownSetting> all = {ModeSetting()};
+    all.insert(all.end(), CoreSettings().begin(), CoreSettings().end());
+    return all;
+  }();
+  return settings;
+}
+
+const KnownSetting* FindAppSetting(std::string_view key) {
+  for (const KnownSetting& setting : AppSettings()) {
+    if (key == setting.key) return &setting;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> AppSettingKeys() {
+  std::vector<std::string> keys;
+  for (const KnownSetting& setting : AppSettings()) keys.push_back(setting.key);
+  return keys;
+}
 
 std::vector<UnknownKey> UnknownAppSettingKeys(const Json::Value& app) {
   std::vector<UnknownKey> unknown;

@@ -1,10 +1,10 @@
 // SNMP_QIRAOID: one dual-input power-distribution cabinet polled over SNMP (v2c by default, or
 // SNMPv3 as appSetting says). InitSetting starts a sampling thread that walks the cabinet's
-// table, a pass then 5 seconds, until the device is deleted; each complete walk completes a round.
-// In mode 2 a round reports the alarm signals. appSetting.max_repetitions (1-100) asks for that
-// many bindings per request instead of one; an agent that refuses such requests is asked one
-// binding at a time for a rest (1 minute, doubling with each refusal in a row up to an hour, reset
-// by a complete bulk pass), then tried again. The access keys (community, SNMPv3 user, time-out,
+// table, a pass then a pause (Poller::kPauseAfterPass), until the device is deleted; each complete
+// walk completes a round. In mode 2 a round reports the alarm signals. appSetting.max_repetitions
+// (as its rule allows, setting_rules.h) asks for that many bindings per request instead of one; an
+// agent that refuses such requests is asked one binding at a time for a rest (Poller's bulk rest),
+// then tried again. The access keys (community, SNMPv3 user, time-out,
 // retries) take effect from the next pass; a device logs one line when its agent starts failing,
 // when the cause changes, and on recovery, and one line per appSetting key it does not read. It
 // counts its own work (driver_figures.h). The passes and what lasts between them are the SNMP
@@ -33,7 +33,7 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   int RefreshStatus() override;
   void RunCheckThreshold() override;
 
-  // The sampling thread's body: a pass, then 5 seconds, until the device stops.
+  // The sampling thread's body: a pass, then Poller::kPauseAfterPass, until the device stops.
   void sample_data(void* arg);
   // One walk pass over the cabinet's table; a complete walk ends with RoundDone.
   void do_sample();

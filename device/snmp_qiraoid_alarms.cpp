@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "alarm_signals.h"
+#include "settings_check.h"
 #include "snmp_qiraoid.h"
 
+using qiraoid::kAlarmMode;
 using qiraoid::kAlarmSignalCount;
 using qiraoid::kAlarmSignals;
 
@@ -45,7 +47,7 @@ const std::vector<SignalStrings>& Strings() {
 }  // namespace
 
 void SNMP_QIRAOID::RunCheckThreshold() {
-  if (b_mode_ != 2) return;
+  if (b_mode_ != kAlarmMode) return;
   static const std::string kAlarmText = "专用空调其他告警";
   const std::vector<SignalStrings>& strings = Strings();
   std::string other_id;  // a number outside a round's usual numbering

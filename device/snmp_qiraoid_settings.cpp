@@ -3,7 +3,6 @@
 // without its value when it is a secret.
 #include <variant>
 
-#include "app_setting.h"
 #include "log_line.h"
 #include "setting_rules.h"
 #include "settings_check.h"

@@ -30,6 +30,11 @@ template <typename Record, typename Base, int Variant>
 class UniDataDevice : public Base {
  public:
   static constexpr int kRecordSize = static_cast<int>(sizeof(Record));
+  // What InitSetting reads of a configuration besides appSetting.b_mode: in this mode, each
+  // thresholdSetting entry's signal name and the parts of its alarm id, each as text.
+  static constexpr int kThresholdSettingMode = 3;
+  static constexpr const char* kSignalNameField = "SignalName";
+  static constexpr const char* kAlarmIdFields[] = {"NMAlarmID", "ID", "SignalNumber"};
 
   UniDataDevice() { std::memset(&data_, 0, sizeof data_); }
   ~UniDataDevice() override = default;
@@ -63,7 +68,7 @@ class UniDataDevice : public Base {
       auto guard = GuardRecord();
       data_.data_id = this->data_id_;
       ReadMode(config);
-      if (b_mode_ == 3) ReadThresholdSettings(config);
+      if (b_mode_ == kThresholdSettingMode) ReadThresholdSettings(config);
     }
     return this->ZRMVDevice::InitSetting(config);
   }
@@ -146,9 +151,9 @@ class UniDataDevice : public Base {
       LogLine("here ", key);
       const Json::Value& entry = thresholds[key];
       if (!entry.isObject()) continue;
-      if (!entry["SignalName"].isNull()) signal_name_map_[key] = entry["SignalName"].asString();
+      if (!entry[kSignalNameField].isNull()) signal_name_map_[key] = entry[kSignalNameField].asString();
       std::string alarm_id;
-      for (const char* field : {"NMAlarmID", "ID", "SignalNumber"}) {
+      for (const char* field : kAlarmIdFields) {
         if (entry[field].isNull()) {
           LogLine(this->data_id_, " ", field, " is missing");
         } else {

@@ -25,7 +25,7 @@ class Reader {
   }
 
  private:
-  void Refuse(const char* key, const char* reason) {
+  void Refuse(const char* key, const std::string& reason) {
     if (!refusal_) refusal_ = AccessRefusal{key, reason};
   }
 

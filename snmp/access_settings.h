@@ -15,6 +15,8 @@
 
 namespace qiraoid {
 
+// Each member's default is what a device uses while appSetting does not say otherwise; an
+// exchange's RetransmissionRule (retransmission_timer.h) is made from these.
 struct AccessSettings {
   long version = SNMP_VERSION_2c;
   std::string community = "qondel";

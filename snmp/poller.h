@@ -1,9 +1,9 @@
 // Poller: one device's polling of its agent, without the host. It keeps what lasts from pass to
 // pass and makes every decision of the pass loop: the agent link (round trip, SNMPv3 engine, found
-// again when the access settings change), the agent's health and its lines, the bulk rest (1
-// minute, doubling with each refusal in a row up to an hour, reset by a complete bulk pass), the
-// access settings and their session template, the shape of the next pass, the 5 s pause after a
-// pass, and the driver's figures. Time and pauses come from a PollClock, sessions from a
+// again when the access settings change), the agent's health and its lines, the bulk rest
+// (kFirstBulkRest, doubling with each refusal in a row up to kLongestBulkRest, reset by a complete
+// bulk pass), the access settings and their session template, the shape of the next pass, the
+// pause after a pass (kPauseAfterPass), and the driver's figures. Time and pauses come from a PollClock, sessions from a
 // SessionOpener; the device it polls for is a PollTarget.
 // Threads: Pass and Run on the polling thread only; the settings, the figures and Stop from any.
 #pragma once

@@ -16,10 +16,11 @@ namespace qiraoid {
 
 using RetransmissionClock = std::chrono::steady_clock;
 
+// As a device's access settings say (AccessSettings holds the defaults).
 struct RetransmissionRule {
-  bool adaptive = true;
-  std::chrono::microseconds timeout{10 * 1000 * 1000};
-  int retries = 1;
+  bool adaptive;
+  std::chrono::microseconds timeout;
+  int retries;
 };
 
 class RoundTripEstimate {

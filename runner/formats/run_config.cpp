@@ -11,7 +11,7 @@
 
 #include "agent_address.h"
 #include "json_text.h"
-#include "known_settings.h"
+#include "settings_check.h"
 #include "nearest_key.h"
 #include "runner_error.h"
 

@@ -10,7 +10,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "known_settings.h"
 #include "nearest_key.h"
 #include "net_snmp_library.h"
 #include "qiraoid_probe.h"
