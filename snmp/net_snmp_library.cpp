@@ -59,9 +59,9 @@ void EnsureNetSnmpReady() {
   });
 }
 
-std::unique_lock<std::mutex> SecurityStateGuard() {
-  static std::mutex security_state;
-  return std::unique_lock<std::mutex>(security_state);
+Mutex& SecurityStateMutex() {
+  static Mutex security_state;
+  return security_state;
 }
 
 }  // namespace qiraoid

@@ -31,7 +31,7 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
   netsnmp_session opening = settings;
   opening.timeout = kDueAtOnce;
   opening.retries = kLibraryRetries;
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   if (shares_security_state_) {
     // The engine is discovered by an exchange of our own (Discover), never by the open, and the
     // library's user for it holds whatever keys the device installs (LocalizedUser).
@@ -54,7 +54,7 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
 }
 
 SnmpSession::~SnmpSession() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   if (handle_ != nullptr) snmp_sess_close(handle_);
   netsnmp_large_fd_set_cleanup(&readable_);
 }
@@ -169,7 +169,7 @@ SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
     exchange.failure = "no answer to the engine discovery within the time-out and its retries";
   }
   if (exchange.outcome != Outcome::kAnswered) return exchange;
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   if (session->securityEngineIDLen == 0) {
     return {Outcome::kFailed, nullptr, "the agent's answer to the engine discovery names no engine"};
@@ -182,7 +182,7 @@ SnmpSession::Exchange SnmpSession::Discover(int stop_fd) {
 }
 
 void SnmpSession::ForgetEngine() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   SNMP_FREE(session->securityEngineID);
   session->securityEngineIDLen = 0;
@@ -201,7 +201,7 @@ SnmpSession::Exchange SnmpSession::Send(netsnmp_pdu* request, bool probe, int st
   refusals_.TakeRefusal();  // an earlier exchange's, which would fail this send
   const ExchangeClock::time_point first_send = ExchangeClock::now();
   {
-    auto guard = Guard();
+    const SecurityStateLock guard(shares_security_state_);
     InstallOwnSecurityState();
     if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
       snmp_free_pdu(request);
@@ -274,7 +274,7 @@ SnmpSession::Outcome SnmpSession::WaitForOutcome(int stop_fd, ExchangeClock::tim
 
 // Reads one datagram; one the library cannot decode is remembered, to tell the silence that may follow.
 void SnmpSession::Receive() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   InstallOwnSecurityState();
   const int read = snmp_sess_read2(handle_, &readable_);
   LearnAgentClock();
@@ -285,7 +285,7 @@ void SnmpSession::Receive() {
 
 // The request is due at once for the library, which sends it again, same request id, when asked.
 void SnmpSession::SendAgain() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   InstallOwnSecurityState();
   snmp_sess_timeout(handle_);
 }
@@ -301,7 +301,7 @@ bool SnmpSession::Refused() {
 
 // Whether the library still holds a request; it also puts the session's socket in readable_.
 bool SnmpSession::HoldsRequest() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   int fd_count = 0;
   int block = 1;
   struct timeval timeout = {0, 0};
@@ -312,7 +312,7 @@ bool SnmpSession::HoldsRequest() {
 
 // Drops the outstanding request: allowed no retry, the library times every due request out.
 void SnmpSession::Abandon() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   session->retries = 0;
   snmp_sess_timeout(handle_);
@@ -321,7 +321,7 @@ void SnmpSession::Abandon() {
 
 // Right before a call that may build or read a message (the library resends on a notInTimeWindow
 // Report while reading): this device's keys and its agent's clock, whatever another device whose
-// agent shares the engine ID left in the library's tables. Hold Guard.
+// agent shares the engine ID left in the library's tables.
 void SnmpSession::InstallOwnSecurityState() {
   if (!shares_security_state_) return;
   if (user_.localized()) user_.Install();
@@ -329,15 +329,10 @@ void SnmpSession::InstallOwnSecurityState() {
 }
 
 // Right after a read: what the library learned of the agent's boots and time is this device's.
-// Hold Guard.
 void SnmpSession::LearnAgentClock() {
   if (!shares_security_state_) return;
   const netsnmp_session* session = snmp_sess_session(handle_);
   if (session->securityEngineIDLen != 0) LearnClock(session->securityEngineID, session->securityEngineIDLen, &link_.clock);
-}
-
-std::unique_lock<std::mutex> SnmpSession::Guard() const {
-  return shares_security_state_ ? SecurityStateGuard() : std::unique_lock<std::mutex>();
 }
 
 }  // namespace qiraoid

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -20,6 +19,7 @@
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/library/large_fd_set.h>
 
+#include "net_snmp_library.h"
 #include "own_security_state.h"
 #include "refusal_watch.h"
 #include "retransmission_timer.h"
@@ -85,7 +85,6 @@ class SnmpSession {
     int report = 0;  // the SNMPv3 Report's kind, when one refused the request
     int resent = 0;
   };
-  std::unique_lock<std::mutex> Guard() const;  // held around the library's calls on SNMPv3
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
@@ -93,8 +92,8 @@ class SnmpSession {
 
   Exchange Discover(int stop_fd);
   void ForgetEngine();
-  void InstallOwnSecurityState();
-  void LearnAgentClock();
+  void InstallOwnSecurityState() REQUIRES(SecurityStateMutex());
+  void LearnAgentClock() REQUIRES(SecurityStateMutex());
   Exchange Send(netsnmp_pdu* request, bool probe, int stop_fd);
   Outcome WaitForOutcome(int stop_fd, ExchangeClock::time_point first_send);
   void Receive();
