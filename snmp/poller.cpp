@@ -24,7 +24,7 @@ bool Poller::has_access() const {
   return access_ != nullptr;
 }
 
-netsnmp_session Poller::SessionTemplate() const {
+netsnmp_session Poller::TEST_SessionTemplate() const {
   MutexLock guard(&access_mutex_);
   return session_;
 }

@@ -41,11 +41,12 @@ class Poller {
   // silent agent ends when they change, so that new credentials are tried at once.
   void UseAccess(std::shared_ptr<const AccessSettings> access) EXCLUDES(access_mutex_);
   bool has_access() const EXCLUDES(access_mutex_);
-  // A copy of the template each pass opens its session from; its texts point into the settings.
-  netsnmp_session SessionTemplate() const EXCLUDES(access_mutex_);
+  // For tests: a copy of the template each pass opens its session from; its texts point into the
+  // settings.
+  netsnmp_session TEST_SessionTemplate() const EXCLUDES(access_mutex_);
   // Bindings per request in the bulk shape; 0: one binding per request.
   void SetMaxRepetitions(long repetitions) { max_repetitions_.store(repetitions); }
-  long max_repetitions() const { return max_repetitions_.load(); }
+  long TEST_max_repetitions() const { return max_repetitions_.load(); }
 
   DriverFigures Figures() const { return figures_.Copy(); }
   void Watch(DriverWatcher* watcher) { figures_.Watch(watcher); }
