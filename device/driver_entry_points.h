@@ -2,8 +2,8 @@
 // never calls: one copies a device's figures (driver_figures.h), one sets a watcher told of each
 // change of the agent's state that the device logs, and one asks a device's polling to end without
 // waiting for it, so that a tool stopping many devices has them all wind down at once before it
-// deletes them one after the other as the host does (each deletion then joins a thread that is
-// ending already, where a thousand busy devices made it wait for the others' exchanges).
+// deletes them one after the other as the host does: each deletion then joins a thread that is
+// ending already rather than one still busy with its pass.
 #pragma once
 
 #include "driver_figures.h"

@@ -44,8 +44,8 @@ class SNMP_QIRAOID : public UniDataDevice<SNMP_QIRAOID_Data_t, ZRMSocketDevice, 
   // Ends the polling for good, waking it from a pause or an exchange, without waiting for it (the
   // destructor joins the thread); any thread.
   void StopPolling() { poller_.Stop(); }
-  // What the device's passes run on: its settings as read, its figures; any thread.
-  const qiraoid::Poller& poller() const { return poller_; }
+  // For tests: what the device's passes run on, its settings as read and its figures; any thread.
+  const qiraoid::Poller& TEST_poller() const { return poller_; }
 
  protected:
   // Stops the sampling thread and joins it; idempotent. A class deriving from this one calls it

@@ -31,7 +31,8 @@ class ConnectionSlots {
   // The connection is gone; nothing when it was closed here already.
   void Gone(Id id);
 
-  std::size_t open() const { return slots_.size(); }
+  // For tests: how many connections hold a slot.
+  std::size_t TEST_open() const { return slots_.size(); }
 
  private:
   struct Slot {

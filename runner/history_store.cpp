@@ -26,7 +26,7 @@ std::string HistoryStore::PathOf(uint32_t device_id) const {
 
 void HistoryStore::Tell(uint32_t device_id, const std::optional<std::string>& cause) {
   const std::string device = "device " + std::to_string(device_id);
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   const auto last = failing_.find(device_id);
   if (!cause) {
     if (last == failing_.end()) return;

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "mutex.h"
 #include "run_config.h"
 #include "standin_host.h"
 
@@ -25,15 +25,15 @@ class HistoryStore : public standin::HistoryKeeper {
   HistoryStore& operator=(const HistoryStore&) = delete;
 
   // A record that cannot be stored is told once per cause, and storing again once it works.
-  void Store(uint32_t device_id, const std::string& record) override;
+  void Store(uint32_t device_id, const std::string& record) override EXCLUDES(mutex_);
 
  private:
   std::string PathOf(uint32_t device_id) const;
-  void Tell(uint32_t device_id, const std::optional<std::string>& cause);
+  void Tell(uint32_t device_id, const std::optional<std::string>& cause) EXCLUDES(mutex_);
 
-  std::string directory_;
-  std::mutex mutex_;
-  std::map<uint32_t, std::string> failing_;  // device -> the cause last told
+  const std::string directory_;
+  Mutex mutex_;
+  std::map<uint32_t, std::string> failing_ GUARDED_BY(mutex_);  // device -> the cause last told
 };
 
 }  // namespace qiraoid

@@ -13,7 +13,7 @@ namespace qiraoid {
 
 void LineOutput::Write(std::string line) {
   line.push_back('\n');
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   const char* next = line.data();
   std::size_t left = line.size();
   while (left > 0) {

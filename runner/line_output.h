@@ -4,8 +4,9 @@
 // user go to standard error.
 #pragma once
 
-#include <mutex>
 #include <string>
+
+#include "mutex.h"
 
 namespace qiraoid {
 
@@ -17,11 +18,11 @@ class LineOutput {
   LineOutput(const LineOutput&) = delete;
   LineOutput& operator=(const LineOutput&) = delete;
 
-  void Write(std::string line);  // adds the newline
+  void Write(std::string line) EXCLUDES(mutex_);  // adds the newline
 
  private:
   int fd_;
-  std::mutex mutex_;
+  Mutex mutex_;  // one line's writes at a time
 };
 
 // Returns the private descriptor (close-on-exec) of the real standard output.

@@ -20,7 +20,7 @@ void RoundPrinter::OnPublished(ZRMVDevice& device, const std::string& record) {
   const PassFigures* pass = figures && figures->passes > 0 ? &figures->last_pass : nullptr;
   const DecodedRecord decoded = DecodeRecord(record);
   {
-    const std::lock_guard<std::mutex> guard(times_mutex_);
+    const MutexLock guard(&times_mutex_);
     round_times_[id] = decoded.time;
   }
   out_.Write(RoundLine(format_, id, round, decoded, pass));
@@ -31,7 +31,7 @@ void RoundPrinter::OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& a
   if (!progress_.Counting(id)) return;
   ttime round_time{};
   {
-    const std::lock_guard<std::mutex> guard(times_mutex_);
+    const MutexLock guard(&times_mutex_);
     round_time = round_times_[id];
   }
   out_.Write(AlarmLine(format_, id, alarm, round_time));

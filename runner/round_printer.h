@@ -8,11 +8,11 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 
 #include "driver_link.h"
 #include "event_lines.h"
 #include "line_output.h"
+#include "mutex.h"
 #include "round_progress.h"
 #include "standin_host.h"
 
@@ -24,16 +24,16 @@ class RoundPrinter : public standin::HostListener {
                const DriverLink* driver = nullptr)
       : out_(out), progress_(progress), format_(format), driver_(driver) {}
 
-  void OnPublished(ZRMVDevice& device, const std::string& record) override;
-  void OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& alarm) override;
+  void OnPublished(ZRMVDevice& device, const std::string& record) override EXCLUDES(times_mutex_);
+  void OnAlarm(ZRMVDevice& device, const standin::AlarmTransition& alarm) override EXCLUDES(times_mutex_);
 
  private:
   LineOutput& out_;
   RoundProgress& progress_;
   LineFormat format_;
   const DriverLink* driver_;
-  std::mutex times_mutex_;
-  std::map<uint32_t, ttime> round_times_;  // each device's last published record's time
+  Mutex times_mutex_;
+  std::map<uint32_t, ttime> round_times_ GUARDED_BY(times_mutex_);  // each device's last published record's time
 };
 
 }  // namespace qiraoid

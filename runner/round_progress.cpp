@@ -12,49 +12,49 @@ RoundProgress::RoundProgress(const std::vector<uint32_t>& devices, std::optional
 }
 
 void RoundProgress::RestartClock() {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   if (!stall_limit_) return;
   const Clock::time_point deadline = Clock::now() + *stall_limit_;
   for (auto& [device, rounds] : devices_) rounds.deadline = deadline;
 }
 
 int RoundProgress::CountRound(uint32_t device) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   DeviceRounds& rounds = devices_[device];
   ++rounds.count;
   if (stall_limit_) rounds.deadline = Clock::now() + *stall_limit_;
-  changed_.notify_all();
+  changed_.NotifyAll();
   return goal_ && rounds.count > *goal_ ? 0 : rounds.count;
 }
 
 bool RoundProgress::Counting(uint32_t device) const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   const auto found = devices_.find(device);
   return !goal_ || found == devices_.end() || found->second.count <= *goal_;
 }
 
 void RoundProgress::RequestStop(int signal) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   stop_signal_ = signal;
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 bool RoundProgress::StopRequested() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   return stop_signal_ != 0;
 }
 
 RoundProgress::Wake RoundProgress::Wait() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  MutexLock guard(&mutex_);
   for (;;) {
     if (stop_signal_ != 0) return {Outcome::kStopped, stop_signal_};
     if (GoalReached()) return {Outcome::kGoalReached};
     if (auto stalled = Stalled(Clock::now())) return *stalled;
     const Clock::time_point deadline = NextDeadline();
     if (deadline == Clock::time_point::max()) {
-      changed_.wait(lock);
+      changed_.Wait(mutex_);
     } else {
-      changed_.wait_until(lock, deadline);
+      changed_.WaitUntil(mutex_, deadline);
     }
   }
 }

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <vector>
+
+#include "mutex.h"
 
 namespace qiraoid {
 
@@ -22,14 +22,14 @@ class RoundProgress {
                 std::optional<Clock::duration> stall_limit);
 
   // Gives every device the whole stall limit from now on: called once the devices are started.
-  void RestartClock();
+  void RestartClock() EXCLUDES(mutex_);
   // Counts a round that has begun: its number, or 0 once the device is past the goal (the round
   // and what it reports are then not the host's to print).
-  int CountRound(uint32_t device);
+  int CountRound(uint32_t device) EXCLUDES(mutex_);
   // Whether the device's reports still belong to a counted round.
-  bool Counting(uint32_t device) const;
-  void RequestStop(int signal);
-  bool StopRequested() const;
+  bool Counting(uint32_t device) const EXCLUDES(mutex_);
+  void RequestStop(int signal) EXCLUDES(mutex_);
+  bool StopRequested() const EXCLUDES(mutex_);
 
   enum class Outcome { kGoalReached, kStopped, kStalled };
   struct Wake {
@@ -39,23 +39,23 @@ class RoundProgress {
     int rounds = 0;       // ...and the rounds it had completed
   };
   // Blocks until something to act on. A stalled device is reported once per stall limit.
-  Wake Wait();
+  Wake Wait() EXCLUDES(mutex_);
 
  private:
   struct DeviceRounds {
     int count = 0;
     Clock::time_point deadline = Clock::time_point::max();
   };
-  bool GoalReached() const;
-  std::optional<Wake> Stalled(Clock::time_point now);
-  Clock::time_point NextDeadline() const;
+  bool GoalReached() const REQUIRES(mutex_);
+  std::optional<Wake> Stalled(Clock::time_point now) REQUIRES(mutex_);
+  Clock::time_point NextDeadline() const REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::map<uint32_t, DeviceRounds> devices_;
-  std::optional<int> goal_;
-  std::optional<Clock::duration> stall_limit_;
-  int stop_signal_ = 0;
+  mutable Mutex mutex_;
+  CondVar changed_;
+  std::map<uint32_t, DeviceRounds> devices_ GUARDED_BY(mutex_);
+  const std::optional<int> goal_;
+  const std::optional<Clock::duration> stall_limit_;
+  int stop_signal_ GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace qiraoid

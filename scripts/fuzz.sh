@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets (fuzz/) with clang-14 into build/fuzz and runs each for SECONDS
 # (default 60), starting from its seeds in fuzz/corpus/<target>/. Exits non-zero when any target
 # finds a crash, a leak, undefined behaviour or a time-out; the input that did it is left in
-# build/fuzz/findings/<target>/ (fix it, then keep it in fuzz/corpus/<target>/).
+# build/fuzz/findings/<target>/ (fix it, then keep it in fuzz/corpus/<target>/). The same build
+# compiles the plug-in and the runner, so that clang's thread-safety analysis checks every lock.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

@@ -1,10 +1,11 @@
 #include "derived_keys.h"
 
 #include <algorithm>
-#include <mutex>
 #include <random>
 #include <utility>
 #include <vector>
+
+#include "mutex.h"
 
 namespace qiraoid {
 
@@ -57,8 +58,8 @@ std::optional<std::string> Derive(const oid* protocol, std::size_t protocol_leng
 // Most recently used last.
 class KeyMemory {
  public:
-  std::optional<std::string> Find(const std::string& digest) {
-    std::lock_guard<std::mutex> guard(mutex_);
+  std::optional<std::string> Find(const std::string& digest) EXCLUDES(mutex_) {
+    MutexLock guard(&mutex_);
     const auto found = std::find_if(keys_.begin(), keys_.end(), [&](const Remembered& r) { return r.digest == digest; });
     if (found == keys_.end()) return std::nullopt;
     std::rotate(found, found + 1, keys_.end());
@@ -66,16 +67,16 @@ class KeyMemory {
   }
 
   // Two threads may derive the same pair at once; it is kept once.
-  void Keep(std::string digest, std::string key) {
-    std::lock_guard<std::mutex> guard(mutex_);
+  void Keep(std::string digest, std::string key) EXCLUDES(mutex_) {
+    MutexLock guard(&mutex_);
     if (std::any_of(keys_.begin(), keys_.end(), [&](const Remembered& r) { return r.digest == digest; })) return;
     if (keys_.size() == kRememberedKeys) keys_.erase(keys_.begin());
     keys_.push_back({std::move(digest), std::move(key)});
   }
 
  private:
-  std::mutex mutex_;
-  std::vector<Remembered> keys_;
+  Mutex mutex_;
+  std::vector<Remembered> keys_ GUARDED_BY(mutex_);
 };
 
 KeyMemory& Memory() {

@@ -4,13 +4,13 @@ namespace qiraoid {
 
 template <typename Count>
 void DriverBook::Add(Count count) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   count(figures_.totals);
   count(pass_);
 }
 
 void DriverBook::BeginPass() {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   pass_ = PassFigures();
 }
 
@@ -32,7 +32,7 @@ void DriverBook::CountBulkGiveUp() {
 
 void DriverBook::EndPass(std::chrono::steady_clock::duration took) {
   const double seconds = std::chrono::duration<double>(took).count();
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   ++figures_.passes;
   pass_.seconds = seconds;
   figures_.totals.seconds += seconds;
@@ -40,23 +40,23 @@ void DriverBook::EndPass(std::chrono::steady_clock::duration took) {
 }
 
 void DriverBook::SetAgent(const std::optional<std::string>& cause) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   figures_.agent = cause ? AgentState::kFailing : AgentState::kAnswering;
   figures_.cause = cause.value_or("");
 }
 
 DriverFigures DriverBook::Copy() const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   return figures_;
 }
 
 void DriverBook::Watch(DriverWatcher* watcher) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   watcher_ = watcher;
 }
 
 void DriverBook::Tell(const AgentChange& change) const {
-  std::lock_guard<std::mutex> guard(mutex_);
+  MutexLock guard(&mutex_);
   if (watcher_ != nullptr) watcher_->OnAgentChange(change);
 }
 

@@ -56,9 +56,9 @@ void EnsureNetSnmpReady() {
   });
 }
 
-std::unique_lock<std::mutex> SecurityStateGuard() {
-  static std::mutex security_state;
-  return std::unique_lock<std::mutex>(security_state);
+Mutex& SecurityStateMutex() {
+  static Mutex security_state;
+  return security_state;
 }
 
 }  // namespace qiraoid

@@ -5,8 +5,8 @@
 // engine ID, so their devices would overwrite each other's keys and clocks there. Each device keeps
 // its own (LocalizedUser, AgentClock), puts them into the library's tables right before each call
 // that may build or read a message, and takes back what the library learned of its agent's clock
-// right after. Threads: hold SecurityStateGuard for every call here but Localize and NewUsmUser; an
-// AgentClock and a LocalizedUser are their device's sampling thread's only.
+// right after. Threads: hold SecurityStateMutex for every call here but Localize and NewUsmUser;
+// an AgentClock and a LocalizedUser are their device's sampling thread's only.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +16,8 @@
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+
+#include "net_snmp_library.h"
 
 namespace qiraoid {
 
@@ -30,11 +32,11 @@ struct AgentClock {
 };
 
 // Puts the clock into the library's entry for its engine; nothing when it has none yet.
-void InstallClock(const AgentClock& clock);
+void InstallClock(const AgentClock& clock) REQUIRES(SecurityStateMutex());
 // After a read: the library's entry for the engine is the clock from now on.
-void LearnClock(const u_char* engine_id, size_t length, AgentClock* clock);
+void LearnClock(const u_char* engine_id, size_t length, AgentClock* clock) REQUIRES(SecurityStateMutex());
 // Boots and time unknown: the agent's next Report sets them.
-void ForgetTime(AgentClock* clock);
+void ForgetTime(AgentClock* clock) REQUIRES(SecurityStateMutex());
 
 // A user the library can keep in its list, allocated as usm_free_user expects: `name` as its name
 // and security name, a copy of the engine ID (none when engine_id_length is 0), nothing else set;
@@ -48,10 +50,10 @@ class LocalizedUser {
   // The session's user for the session's engine, localized as the library localizes the users it
   // makes itself (usm_create_user_from_session); false when the library cannot.
   bool Localize(const netsnmp_session& session);
-  void Forget() { user_.reset(); }
+  void Forget() REQUIRES(SecurityStateMutex()) { user_.reset(); }
   bool localized() const { return user_ != nullptr; }
   // Afterwards the library's user for this engine and name has these protocols and keys.
-  void Install() const;
+  void Install() const REQUIRES(SecurityStateMutex());
 
  private:
   struct Free {

@@ -1,6 +1,6 @@
-// PollClock: every reading of time and every pause a poller takes, behind one seam (as LevelDB's
-// Env puts time and waiting behind one), so that its tests run on a fake clock without waiting.
-// Now and LocalSecond may be called from any thread; Pause from the polling thread only.
+// PollClock: every reading of time and every pause a poller takes, behind one seam, so that its
+// tests run on a fake clock without waiting.
+// Now and CalendarSecond may be called from any thread; Pause from the polling thread only.
 #pragma once
 
 #include <chrono>

@@ -12,7 +12,7 @@ Poller::Poller(PollClock& clock, SessionOpener& opener) : clock_(clock), opener_
 }
 
 void Poller::UseAccess(std::shared_ptr<const AccessSettings> access) {
-  std::lock_guard<std::mutex> guard(access_mutex_);
+  MutexLock guard(&access_mutex_);
   access_ = std::move(access);
   ++access_changes_;
   snmp_sess_init(&session_);
@@ -20,12 +20,12 @@ void Poller::UseAccess(std::shared_ptr<const AccessSettings> access) {
 }
 
 bool Poller::has_access() const {
-  std::lock_guard<std::mutex> guard(access_mutex_);
+  MutexLock guard(&access_mutex_);
   return access_ != nullptr;
 }
 
-netsnmp_session Poller::SessionTemplate() const {
-  std::lock_guard<std::mutex> guard(access_mutex_);
+netsnmp_session Poller::TEST_SessionTemplate() const {
+  MutexLock guard(&access_mutex_);
   return session_;
 }
 

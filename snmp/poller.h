@@ -12,13 +12,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "access_settings.h"
 #include "agent_health.h"
 #include "driver_book.h"
+#include "mutex.h"
 #include "poll_clock.h"
 #include "poll_target.h"
 #include "sampling_stop.h"
@@ -39,13 +39,14 @@ class Poller {
 
   // The access settings from the next pass on; null: none usable, so no polling. A pass facing a
   // silent agent ends when they change, so that new credentials are tried at once.
-  void UseAccess(std::shared_ptr<const AccessSettings> access);
-  bool has_access() const;
-  // A copy of the template each pass opens its session from; its texts point into the settings.
-  netsnmp_session SessionTemplate() const;
+  void UseAccess(std::shared_ptr<const AccessSettings> access) EXCLUDES(access_mutex_);
+  bool has_access() const EXCLUDES(access_mutex_);
+  // For tests: a copy of the template each pass opens its session from; its texts point into the
+  // settings.
+  netsnmp_session TEST_SessionTemplate() const EXCLUDES(access_mutex_);
   // Bindings per request in the bulk shape; 0: one binding per request.
   void SetMaxRepetitions(long repetitions) { max_repetitions_.store(repetitions); }
-  long max_repetitions() const { return max_repetitions_.load(); }
+  long TEST_max_repetitions() const { return max_repetitions_.load(); }
 
   DriverFigures Figures() const { return figures_.Copy(); }
   void Watch(DriverWatcher* watcher) { figures_.Watch(watcher); }
@@ -60,7 +61,7 @@ class Poller {
 
  private:
   class PassRelay;  // one pass's requests and store, for the walk
-  Walked WalkOnce(const PassAim& aim, PollTarget& target);
+  Walked WalkOnce(const PassAim& aim, PollTarget& target) EXCLUDES(access_mutex_);
   RequestShape ShapeOfNextPass();
   void RestFromBulk(PollTarget& target, const std::string& who, const char* cause);
   void Tell(const PassAim& aim, PollTarget& target, const std::optional<std::string>& line);
@@ -72,10 +73,10 @@ class Poller {
   std::atomic<long> max_repetitions_{0};
 
   // UseAccess replaces the settings and the template while a pass may be opening its session.
-  mutable std::mutex access_mutex_;
-  std::shared_ptr<const AccessSettings> access_;
-  netsnmp_session session_;
-  std::atomic<unsigned> access_changes_{0};
+  mutable Mutex access_mutex_;
+  std::shared_ptr<const AccessSettings> access_ GUARDED_BY(access_mutex_);
+  netsnmp_session session_ GUARDED_BY(access_mutex_);
+  std::atomic<unsigned> access_changes_{0};  // counted under the lock; a pass reads it without, to notice a change
 
   // The polling thread's only.
   AgentLink link_;

@@ -101,14 +101,14 @@ Poller::Walked Poller::WalkOnce(const PassAim& aim, PollTarget& target) {
   if (aim.agent.empty()) return Walked::kNotTried;
   health_.Name(WhoIs(aim));
 
-  std::unique_lock<std::mutex> access(access_mutex_);
+  MutexLock access(&access_mutex_);
   if (!access_) return Walked::kNotTried;  // refused settings, and none usable before them
   // The template points into the settings, which this pass keeps while UseAccess may replace
   // them; opening (engine discovery, for SNMPv3) happens outside the lock.
   const std::shared_ptr<const AccessSettings> settings = access_;
   const unsigned access_changes = access_changes_.load();
   netsnmp_session opening = session_;
-  access.unlock();
+  access.Unlock();
   opening.peername = const_cast<char*>(aim.agent.c_str());
 
   // Other settings may reach another agent: its engine is found again.

@@ -34,18 +34,18 @@ SamplingStop::~SamplingStop() { close(fd_); }
 
 void SamplingStop::Raise() {
   {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(&mutex_);
     raised_.store(true);
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
   const uint64_t one = 1;
   // The counter only grows; a full counter is readable already, so a failed write loses nothing.
   [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
 }
 
 bool SamplingStop::WaitFor(std::chrono::milliseconds pause) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return wake_.wait_for(lock, pause, [this] { return raised_.load(); });
+  MutexLock guard(&mutex_);
+  return wake_.WaitFor(mutex_, pause, [this] { return raised_.load(); });
 }
 
 }  // namespace qiraoid

@@ -1,11 +1,12 @@
 // SamplingStop: tells a sampling thread to stop. Raising it ends a pause at once and makes its
 // descriptor readable, so a thread blocked waiting for an agent's answer wakes too.
+// Threads: Raise, raised and fd from any thread; WaitFor from the sampling thread.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+
+#include "mutex.h"
 
 namespace qiraoid {
 
@@ -16,16 +17,18 @@ class SamplingStop {
   SamplingStop(const SamplingStop&) = delete;
   SamplingStop& operator=(const SamplingStop&) = delete;
 
-  void Raise();
+  void Raise() EXCLUDES(mutex_);
   bool raised() const { return raised_.load(); }
   // Pauses for the given time or until raised; true when raised.
-  bool WaitFor(std::chrono::milliseconds pause);
+  bool WaitFor(std::chrono::milliseconds pause) EXCLUDES(mutex_);
   int fd() const { return fd_; }
 
  private:
+  // Raised under the lock, so that a wait never misses it between its check and its sleep; read
+  // without it by raised().
   std::atomic<bool> raised_{false};
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  Mutex mutex_;
+  CondVar wake_;
   int fd_;
 };
 

@@ -35,7 +35,7 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
   netsnmp_session opening = settings;
   opening.timeout = kDueAtOnce;
   opening.retries = kLibraryRetries;
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   if (shares_security_state_) {
     // The engine is discovered by an exchange of our own (Discover), never by the open, and the
     // library's user for it holds whatever keys the device installs (LocalizedUser).
@@ -58,7 +58,7 @@ SnmpSession::SnmpSession(netsnmp_session& settings, const RetransmissionRule& ru
 }
 
 SnmpSession::~SnmpSession() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   if (handle_ != nullptr) snmp_sess_close(handle_);
   netsnmp_large_fd_set_cleanup(&readable_);
 }
@@ -172,7 +172,7 @@ AgentExchange::Result SnmpSession::Discover() {
     exchange.failure = "no answer to the engine discovery within the time-out and its retries";
   }
   if (exchange.outcome != Outcome::kAnswered) return exchange;
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   if (session->securityEngineIDLen == 0) {
     return {Outcome::kFailed, nullptr, "the agent's answer to the engine discovery names no engine"};
@@ -185,7 +185,7 @@ AgentExchange::Result SnmpSession::Discover() {
 }
 
 void SnmpSession::ForgetEngine() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   SNMP_FREE(session->securityEngineID);
   session->securityEngineIDLen = 0;
@@ -204,7 +204,7 @@ AgentExchange::Result SnmpSession::Send(netsnmp_pdu* request, bool probe) {
   refusals_.TakeRefusal();  // an earlier exchange's, which would fail this send
   const RetransmissionClock::time_point first_send = RetransmissionClock::now();
   {
-    auto guard = Guard();
+    const SecurityStateLock guard(shares_security_state_);
     InstallOwnSecurityState();
     if (snmp_sess_async_send(handle_, request, &SnmpSession::OnResponse, &pending_) == 0) {
       snmp_free_pdu(request);
@@ -278,7 +278,7 @@ AgentExchange::Outcome SnmpSession::WaitForOutcome(RetransmissionClock::time_poi
 
 // Reads one datagram; one the library cannot decode is remembered, to tell the silence that may follow.
 void SnmpSession::Receive() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   InstallOwnSecurityState();
   const int read = snmp_sess_read2(handle_, &readable_);
   LearnAgentClock();
@@ -289,7 +289,7 @@ void SnmpSession::Receive() {
 
 // The request is due at once for the library, which sends it again, same request id, when asked.
 void SnmpSession::SendAgain() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   InstallOwnSecurityState();
   snmp_sess_timeout(handle_);
 }
@@ -305,7 +305,7 @@ bool SnmpSession::Refused() {
 
 // Whether the library still holds a request; it also puts the session's socket in readable_.
 bool SnmpSession::HoldsRequest() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   int fd_count = 0;
   int block = 1;
   struct timeval timeout = {0, 0};
@@ -316,7 +316,7 @@ bool SnmpSession::HoldsRequest() {
 
 // Drops the outstanding request: allowed no retry, the library times every due request out.
 void SnmpSession::Abandon() {
-  auto guard = Guard();
+  const SecurityStateLock guard(shares_security_state_);
   netsnmp_session* session = snmp_sess_session(handle_);
   session->retries = 0;
   snmp_sess_timeout(handle_);
@@ -325,7 +325,7 @@ void SnmpSession::Abandon() {
 
 // Right before a call that may build or read a message (the library resends on a notInTimeWindow
 // Report while reading): this device's keys and its agent's clock, whatever another device whose
-// agent shares the engine ID left in the library's tables. Hold Guard.
+// agent shares the engine ID left in the library's tables.
 void SnmpSession::InstallOwnSecurityState() {
   if (!shares_security_state_) return;
   if (user_.localized()) user_.Install();
@@ -333,15 +333,10 @@ void SnmpSession::InstallOwnSecurityState() {
 }
 
 // Right after a read: what the library learned of the agent's boots and time is this device's.
-// Hold Guard.
 void SnmpSession::LearnAgentClock() {
   if (!shares_security_state_) return;
   const netsnmp_session* session = snmp_sess_session(handle_);
   if (session->securityEngineIDLen != 0) LearnClock(session->securityEngineID, session->securityEngineIDLen, &link_.clock);
-}
-
-std::unique_lock<std::mutex> SnmpSession::Guard() const {
-  return shares_security_state_ ? SecurityStateGuard() : std::unique_lock<std::mutex>();
 }
 
 }  // namespace qiraoid

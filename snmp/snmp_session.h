@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -21,6 +20,7 @@
 #include <net-snmp/library/large_fd_set.h>
 
 #include "agent_exchange.h"
+#include "net_snmp_library.h"
 #include "own_security_state.h"
 #include "refusal_watch.h"
 #include "retransmission_timer.h"
@@ -57,7 +57,6 @@ class SnmpSession final : public AgentExchange {
     int report = 0;  // the SNMPv3 Report's kind, when one refused the request
     int resent = 0;
   };
-  std::unique_lock<std::mutex> Guard() const;  // held around the library's calls on SNMPv3
   static int OnResponse(int operation, netsnmp_session* session, int request_id,
                         netsnmp_pdu* pdu, void* magic);
   static bool IsOurAnswer(const netsnmp_session& session, const netsnmp_pdu& pdu);
@@ -65,8 +64,8 @@ class SnmpSession final : public AgentExchange {
 
   Result Discover();
   void ForgetEngine();
-  void InstallOwnSecurityState();
-  void LearnAgentClock();
+  void InstallOwnSecurityState() REQUIRES(SecurityStateMutex());
+  void LearnAgentClock() REQUIRES(SecurityStateMutex());
   Result Send(netsnmp_pdu* request, bool probe);
   Outcome WaitForOutcome(RetransmissionClock::time_point first_send);
   void Receive();

@@ -1,7 +1,8 @@
 #include "journal.h"
 
 #include <map>
-#include <mutex>
+
+#include "mutex.h"
 
 namespace standin {
 namespace {
@@ -13,12 +14,12 @@ struct DeviceMemory {
 };
 
 struct Memory {
-  std::mutex mutex;
-  std::vector<HostCall> calls;
-  std::map<const ZRMVDevice*, DeviceMemory> devices;
-  HostListener* listener = nullptr;
-  HistoryKeeper* history_keeper = nullptr;
-  bool kept = true;
+  qiraoid::Mutex mutex;
+  std::vector<HostCall> calls GUARDED_BY(mutex);
+  std::map<const ZRMVDevice*, DeviceMemory> devices GUARDED_BY(mutex);
+  HostListener* listener GUARDED_BY(mutex) = nullptr;
+  HistoryKeeper* history_keeper GUARDED_BY(mutex) = nullptr;
+  bool kept GUARDED_BY(mutex) = true;
 };
 
 Memory& memory() {
@@ -27,25 +28,25 @@ Memory& memory() {
 }
 
 HostListener* CurrentListener() {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   return memory().listener;
 }
 
 }  // namespace
 
 void Journal(const ZRMVDevice* device, std::string name, std::vector<std::string> args) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   if (memory().kept) memory().calls.push_back({device, std::move(name), std::move(args)});
 }
 
 bool JournalKept() {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   return memory().kept;
 }
 
 void KeepPublished(ZRMVDevice& device, std::string record) {
   {
-    std::lock_guard<std::mutex> guard(memory().mutex);
+    qiraoid::MutexLock guard(&memory().mutex);
     if (memory().kept) memory().devices[&device].published.push_back(record);
   }
   if (HostListener* listener = CurrentListener()) listener->OnPublished(device, record);
@@ -54,7 +55,7 @@ void KeepPublished(ZRMVDevice& device, std::string record) {
 void KeepHistory(const ZRMVDevice& device, uint32_t device_id, std::string record) {
   HistoryKeeper* keeper = nullptr;
   {
-    std::lock_guard<std::mutex> guard(memory().mutex);
+    qiraoid::MutexLock guard(&memory().mutex);
     keeper = memory().history_keeper;
     if (memory().kept) memory().devices[&device].history.push_back(record);
   }
@@ -62,7 +63,7 @@ void KeepHistory(const ZRMVDevice& device, uint32_t device_id, std::string recor
 }
 
 bool ChangeSignalState(const ZRMVDevice& device, const std::string& signal_id, bool state) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   bool& last = memory().devices[&device].signal_states[signal_id];
   const bool changed = last != state;
   last = state;
@@ -78,7 +79,7 @@ void AnnounceSignal(ZRMVDevice& device, const SignalReport& state) {
 }
 
 void ForgetDevice(const ZRMVDevice& device) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   memory().devices.erase(&device);
   auto& calls = memory().calls;
   std::vector<HostCall> kept;
@@ -89,7 +90,7 @@ void ForgetDevice(const ZRMVDevice& device) {
 }
 
 std::vector<HostCall> CallsOf(const ZRMVDevice& device) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   std::vector<HostCall> result;
   for (const auto& call : memory().calls) {
     if (call.device == &device || call.device == nullptr) result.push_back(call);
@@ -98,34 +99,34 @@ std::vector<HostCall> CallsOf(const ZRMVDevice& device) {
 }
 
 void ClearCalls() {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   memory().calls.clear();
 }
 
 std::vector<std::string> PublishedOf(const ZRMVDevice& device) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   auto found = memory().devices.find(&device);
   return found == memory().devices.end() ? std::vector<std::string>{} : found->second.published;
 }
 
 std::vector<std::string> HistoryOf(const ZRMVDevice& device) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   auto found = memory().devices.find(&device);
   return found == memory().devices.end() ? std::vector<std::string>{} : found->second.history;
 }
 
 void SetListener(HostListener* listener) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   memory().listener = listener;
 }
 
 void SetJournalKept(bool kept) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   memory().kept = kept;
 }
 
 void SetHistoryKeeper(HistoryKeeper* keeper) {
-  std::lock_guard<std::mutex> guard(memory().mutex);
+  qiraoid::MutexLock guard(&memory().mutex);
   memory().history_keeper = keeper;
 }
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 
+#include "mutex.h"
 #include "record_text.h"
 
 namespace qiraoid {
@@ -24,8 +24,8 @@ std::string Offset(long seconds_east) {
 // mktime sets the C library's zone state again on every call, which the devices' threads would do
 // at once when their rounds end together; one lock of ours keeps those calls apart.
 std::time_t MakeTime(std::tm* local) {
-  static std::mutex zone_state;
-  std::lock_guard<std::mutex> guard(zone_state);
+  static Mutex zone_state;
+  MutexLock guard(&zone_state);
   return std::mktime(local);
 }
 

@@ -24,7 +24,7 @@ void MetricsStore::OnPublished(ZRMVDevice& device, const std::string& record) {
   if (entry == nullptr || record.size() != kRecordBytes) return;
   const DecodedRecord decoded = DecodeRecord(record);
   const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-  std::lock_guard<std::mutex> guard(entry->mutex);
+  MutexLock guard(&entry->mutex);
   entry->metrics.values = decoded.values;
   entry->metrics.last_round_seconds = now;
   ++entry->metrics.rounds;
@@ -33,7 +33,7 @@ void MetricsStore::OnPublished(ZRMVDevice& device, const std::string& record) {
 void MetricsStore::OnSignal(ZRMVDevice& device, const standin::SignalReport& state) {
   Entry* entry = Find(device);
   if (entry == nullptr) return;
-  std::lock_guard<std::mutex> guard(entry->mutex);
+  MutexLock guard(&entry->mutex);
   entry->signals[state.signal_no] = {state.signal_no, state.signal_id, state.signal_name, state.active};
 }
 
@@ -41,7 +41,7 @@ std::vector<DeviceMetrics> MetricsStore::Snapshot() const {
   std::vector<DeviceMetrics> devices;
   devices.reserve(entries_.size());
   for (const auto& entry : entries_) {
-    std::lock_guard<std::mutex> guard(entry->mutex);
+    MutexLock guard(&entry->mutex);
     devices.push_back(entry->metrics);
     for (const auto& [number, signal] : entry->signals) devices.back().signals.push_back(signal);
   }

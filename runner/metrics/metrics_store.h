@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "metrics_page.h"
+#include "mutex.h"
 #include "standin_host.h"
 
 namespace qiraoid {
@@ -27,9 +27,9 @@ class MetricsStore : public standin::HostListener {
 
  private:
   struct Entry {
-    mutable std::mutex mutex;
-    DeviceMetrics metrics;
-    std::map<unsigned short, SignalState> signals;
+    mutable Mutex mutex;
+    DeviceMetrics metrics GUARDED_BY(mutex);
+    std::map<unsigned short, SignalState> signals GUARDED_BY(mutex);
   };
   Entry* Find(const ZRMVDevice& device) const;
 

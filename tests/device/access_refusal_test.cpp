@@ -35,7 +35,7 @@ TEST(AccessSettings, RefusalKeepsThePreviousSettingsAndShowsNoSecret) {
   EXPECT_THAT(log, HasSubstr("device 12: access setting retries refused"));
   EXPECT_THAT(log, HasSubstr("keeping the previous access settings"));
   EXPECT_THAT(log, Not(HasSubstr("secret")));
-  const netsnmp_session session = device.poller().SessionTemplate();
+  const netsnmp_session session = device.TEST_poller().TEST_SessionTemplate();
   EXPECT_EQ(std::string(reinterpret_cast<char*>(session.community), session.community_len), "first-secret");
 }
 

@@ -14,13 +14,13 @@ namespace {
 TEST(QiraoidDevice, ConstructionPreparesTheSessionTemplate) {
   QiraoidProbe device;
   EXPECT_EQ(device.DeviceType(), "snmp_qiraoid");
-  const netsnmp_session session = device.poller().SessionTemplate();
+  const netsnmp_session session = device.TEST_poller().TEST_SessionTemplate();
   EXPECT_EQ(session.version, SNMP_VERSION_2c);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(session.community), session.community_len), "qondel");
   EXPECT_EQ(session.community_len, 6u);
   EXPECT_EQ(session.timeout, 10000000);
   EXPECT_EQ(session.retries, 1);
-  EXPECT_EQ(device.poller().max_repetitions(), 0) << "one binding per request until appSetting asks for more";
+  EXPECT_EQ(device.TEST_poller().TEST_max_repetitions(), 0) << "one binding per request until appSetting asks for more";
   EXPECT_EQ(device.RecordBytes(), std::string(5599, '\0'));
   unsigned char byte = 0;
   EXPECT_EQ(device.RefreshStatus(), 0);
@@ -83,7 +83,7 @@ TEST(QiraoidDevice, MaxRepetitionsIsReadOrRefusedWithOneLine) {
     testing::internal::CaptureStdout();
     device.InitSetting(ParseJson(std::string(R"({"appSetting":{"max_repetitions":)") + row.setting + "}}"));
     const std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(device.poller().max_repetitions(), row.expected) << row.setting;
+    EXPECT_EQ(device.TEST_poller().TEST_max_repetitions(), row.expected) << row.setting;
     const bool logged = log.find("device 12: max_repetitions " + std::string(row.refused ? row.refused : "")) !=
                         std::string::npos;
     EXPECT_EQ(logged, row.refused != nullptr) << row.setting << "\n" << log;
@@ -94,7 +94,7 @@ TEST(QiraoidDevice, MaxRepetitionsIsReadOrRefusedWithOneLine) {
   testing::internal::CaptureStdout();
   device.InitSetting(ParseJson(R"({"appSetting":{"b_mode":"2"}})"));
   EXPECT_EQ(testing::internal::GetCapturedStdout().find("max_repetitions"), std::string::npos);
-  EXPECT_EQ(device.poller().max_repetitions(), 50) << "a missing key changes nothing";
+  EXPECT_EQ(device.TEST_poller().TEST_max_repetitions(), 50) << "a missing key changes nothing";
 }
 
 TEST(QiraoidDevice, DeviceNeverInitialisedIsDeletedCleanly) {

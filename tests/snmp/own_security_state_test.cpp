@@ -37,7 +37,7 @@ TEST(LocalizedUser, KeysAreTheOnesTheLibraryMakesForEveryProtocolPair) {
       session.securityEngineID = reinterpret_cast<u_char*>(engine_id.data());
       session.securityEngineIDLen = engine_id.size();
 
-      auto guard = SecurityStateGuard();
+      const SecurityStateLock guard;
       ASSERT_EQ(usm_create_user_from_session(&session), SNMPERR_SUCCESS);
       usmUser* made = usm_get_user(session.securityEngineID, session.securityEngineIDLen, "dora");
       ASSERT_NE(made, nullptr);
