@@ -132,16 +132,22 @@ int ColumnOf(const Field& field) {
   return column;
 }
 
-void CheckWrittenName(const std::string& name) {
+// A metric or label name as Prometheus takes it: `what` says which in a problem, `letters` which
+// letters it may hold besides digits and "_".
+template <typename IsAllowedLetter>
+void CheckPrometheusName(const char* what, const std::string& name, IsAllowedLetter is_letter, const char* letters) {
   const bool good = !name.empty() && !IsDigit(name[0]) &&
-                    std::all_of(name.begin(), name.end(), [](char c) { return IsLower(c) || IsDigit(c) || c == '_'; });
+                    std::all_of(name.begin(), name.end(), [&](char c) { return is_letter(c) || IsDigit(c) || c == '_'; });
   if (!good) {
-    throw LineProblem("metric name " + Quoted(name) + " wants lower-case letters, digits and \"_\", not starting with a digit");
+    throw LineProblem(std::string(what) + " " + Quoted(name) + " wants " + letters +
+                      ", digits and \"_\", not starting with a digit");
   }
   if (name.rfind("__", 0) == 0) {
-    throw LineProblem("metric name " + Quoted(name) + " starts with \"__\", which Prometheus keeps for itself");
+    throw LineProblem(std::string(what) + " " + Quoted(name) + " starts with \"__\", which Prometheus keeps for itself");
   }
 }
+
+void CheckWrittenName(const std::string& name) { CheckPrometheusName("metric name", name, IsLower, "lower-case letters"); }
 
 void CheckFullName(const std::string& name, const PageFamily& page_family) {
   for (const ReservedSuffix& reserved : kReservedSuffixes) {
@@ -165,14 +171,7 @@ std::string UnitOf(const std::string& unit) {
 }
 
 void CheckLabelName(const std::string& name, const MapLabels& before) {
-  const bool good = !name.empty() && !IsDigit(name[0]) &&
-                    std::all_of(name.begin(), name.end(), [](char c) { return IsLetter(c) || IsDigit(c) || c == '_'; });
-  if (!good) {
-    throw LineProblem("label name " + Quoted(name) + " wants letters, digits and \"_\", not starting with a digit");
-  }
-  if (name.rfind("__", 0) == 0) {
-    throw LineProblem("label name " + Quoted(name) + " starts with \"__\", which Prometheus keeps for itself");
-  }
+  CheckPrometheusName("label name", name, IsLetter, "letters");
   if (name == "device") throw LineProblem("label \"device\" is the page's own: the device id");
   for (const auto& [earlier, value] : before) {
     if (earlier == name) throw LineProblem("label " + Quoted(name) + " is given twice");
