@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "alarm_transition.h"
 #include "zrm_socket_device.h"
 
 namespace standin {
@@ -28,13 +29,6 @@ struct HostCall {
   const ZRMVDevice* device;  // null for get_ttime, which names no device
   std::string name;
   std::vector<std::string> args;
-};
-
-struct AlarmTransition {
-  unsigned short signal_no;
-  std::string signal_id;
-  std::string signal_name;
-  bool active;
 };
 
 // One report of a signal's state, as the device made it: valid during the call only, so that a

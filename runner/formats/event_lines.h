@@ -8,7 +8,7 @@
 
 #include "driver_figures.h"
 #include "record_text.h"
-#include "standin_host.h"
+#include "alarm_transition.h"
 
 namespace qiraoid {
 
